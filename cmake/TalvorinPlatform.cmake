@@ -1,0 +1,34 @@
+# Compiler settings shared by every target, and the helper that picks the
+# per-OS implementation file of a module.
+
+if(WIN32)
+  set(TALVORIN_OS_SUFFIX win)
+else()
+  set(TALVORIN_OS_SUFFIX posix)
+endif()
+
+add_library(talvorin_options INTERFACE)
+target_compile_options(talvorin_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror)
+
+if(WIN32)
+  # Wide Win32 APIs everywhere; Windows 7 is the oldest system the product supports.
+  target_compile_definitions(talvorin_options INTERFACE
+    UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 __USE_MINGW_ANSI_STDIO=1)
+  # One self-contained executable: no libgcc, libstdc++ or winpthread DLLs beside it.
+  target_link_options(talvorin_options INTERFACE -static -static-libgcc -static-libstdc++)
+endif()
+
+if(TALVORIN_SANITIZE AND NOT WIN32)
+  target_compile_options(talvorin_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(talvorin_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# talvorin_os_sources(<target> <module>...): adds <module>_win.cpp or
+# <module>_posix.cpp, so portable files never carry #ifdef forests.
+function(talvorin_os_sources target)
+  foreach(module IN LISTS ARGN)
+    target_sources(${target} PRIVATE ${module}_${TALVORIN_OS_SUFFIX}.cpp)
+  endforeach()
+endfunction()

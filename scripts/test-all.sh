@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds both programs and runs every test: the Linux build natively under
+# AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build under
+# Wine. Installs what it needs first; a second run skips what is there.
+# Exit status: 0 only when every test of both builds passed.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build"
+jobs=$(nproc)
+cd "$root"
+
+bash scripts/setup-debian.sh || exit 1
+
+status=0
+
+echo "=== Linux build (sanitizers) ==="
+cmake -S . -B "$build/linux" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVORIN_SANITIZE=ON >/dev/null &&
+  cmake --build "$build/linux" -j "$jobs" || exit 1
+(cd "$build/linux" && ctest --output-on-failure -j "$jobs") || status=1
+
+echo "=== Windows build (mingw-w64, tests under Wine) ==="
+bash scripts/windows-deps.sh "$build/windows-deps" || exit 1
+cmake -S . -B "$build/windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DTALVORIN_WINDOWS_PREFIX="$build/windows-deps/prefix" >/dev/null &&
+  cmake --build "$build/windows" -j "$jobs" || exit 1
+
+# A private Wine prefix, and Wine's services started once before CTest, so
+# that each test does not pay for starting them again.
+export WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver -p 120
+wine cmd /c exit >/dev/null 2>&1
+(cd "$build/windows" && ctest --output-on-failure -j "$jobs") || status=1
+wineserver -k 2>/dev/null || true
+
+if [ $status -eq 0 ]; then echo "=== all tests of both builds passed ==="; else echo "=== TESTS FAILED ==="; fi
+exit $status

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Cross-builds, from Debian's source packages, the libraries the Windows build
+# links statically, and installs them into one prefix inside the build tree.
+# Each library is built once: a stamp file per library makes a second run skip it.
+#
+#   scripts/windows-deps.sh <deps-dir>      (prints nothing but progress)
+#
+# Adding a library is one `build_cmake_package` line at the bottom.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+deps_dir=$(mkdir -p "${1:?usage: windows-deps.sh <deps-dir>}" && cd "$1" && pwd)
+prefix="$deps_dir/prefix"
+toolchain="$here/cmake/mingw-w64-x86_64.cmake"
+jobs=$(nproc)
+mkdir -p "$prefix" "$deps_dir/src" "$deps_dir/stamps"
+
+# build_cmake_package <debian source package> <stamp name> [cmake options...]
+# Fetches the source package (Debian's patches applied), configures it with the
+# mingw toolchain, builds it statically and installs it into the prefix.
+build_cmake_package() {
+  local package=$1 name=$2; shift 2
+  local stamp="$deps_dir/stamps/$name"
+  [ -f "$stamp" ] && return 0
+  echo "windows-deps: building $name from Debian source package $package"
+  local work="$deps_dir/src/$name"
+  rm -rf "$work" && mkdir -p "$work"
+  (cd "$work" && apt-get source -q "$package" >/dev/null)
+  local source_dir
+  source_dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d | head -n 1)
+  cmake -S "$source_dir" -B "$work/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_PREFIX_PATH="$prefix" \
+    -DBUILD_SHARED_LIBS=OFF \
+    "$@" >"$work/configure.log" 2>&1 || { cat "$work/configure.log"; return 1; }
+  cmake --build "$work/build" -j "$jobs" >"$work/build.log" 2>&1 || { tail -n 60 "$work/build.log"; return 1; }
+  cmake --install "$work/build" >/dev/null
+  rm -rf "$work"
+  touch "$stamp"
+}
+
+build_cmake_package googletest googletest -DBUILD_GMOCK=ON -Dgtest_force_shared_crt=OFF

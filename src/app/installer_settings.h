@@ -1,0 +1,70 @@
+// The one process-wide settings record: compiled-in constants, then the
+// settings file beside the executable, then the command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace Installer {
+
+inline constexpr wchar_t kProductName[] = L"Talvorin";
+inline constexpr wchar_t kProductVersion[] = L"1.7.9";
+// The reserved ".invalid" domain never resolves, so a build whose settings
+// file is missing fails plainly instead of downloading from a stranger.
+inline constexpr wchar_t kBuiltInPackageUrl[] = L"http://download.talvorin.invalid/software/456";
+inline constexpr wchar_t kSettingsFileName[] = L"ZorvanInstallerConfig.ini";
+inline constexpr wchar_t kSettingsSection[] = L"Install";
+inline constexpr wchar_t kRoutePlaceholder[] = L"${ROUTE}";
+inline constexpr std::int32_t kProductId = 661;
+inline constexpr std::int32_t kProductsWith64BitPackages[] = {267, 385, 257, 335, 318};
+inline constexpr double kDefaultDownloadScale = 0.7;
+
+struct InstallerSettings {
+  // Defaults, the built-in package URL; reads no file.
+  InstallerSettings();
+
+  // Takes `exeName` from `executablePath` and, when a settings file lies
+  // beside it, the values of its section "Install".
+  void ReadSettingsFile(const std::wstring& executablePath);
+
+  // The only way downloadUrl is assigned: every "${ROUTE}" becomes the route
+  // of this system.
+  void applyDownloadUrl(const std::wstring& text);
+
+  std::wstring abGroupCopy() const { return abGroup; }
+
+  std::wstring productName = kProductName;
+  std::wstring productVersion = kProductVersion;
+  std::wstring exeName = L"NULL";
+  std::wstring dlAppNameSuffix = L".downloader";
+  std::wstring dlAppVersion;
+  std::wstring instCmd;
+  std::wstring downloadUrl;
+  std::int32_t downloadType = 1;
+  bool isCheckNet = false;
+  bool isEnableAppAnalytics = true;
+  double downloadScale = kDefaultDownloadScale;
+  bool curlReady = true;
+  std::wstring abGroup = L"IN";
+  std::int32_t language = -1;
+  bool insNew = false;
+};
+
+// The record of this process, built from the constants and the settings file
+// during static initialisation.
+InstallerSettings& TheInstallerSettings();
+
+// The route name for a system: "download_silent_xp" on any version whose
+// name contains "XP", "download_silent_64" for products with 64-bit packages
+// on 64-bit systems, otherwise "download_silent".
+std::wstring ChooseRoute(const std::wstring& osVersionName, bool os64Bit, std::int32_t productId);
+
+// Every "${ROUTE}" of `text` replaced by `route`.
+std::wstring SubstituteRoute(const std::wstring& text, const std::wstring& route);
+
+// A download-scale text as the settings file and the command line give it:
+// 0.0 when no number starts it; 0.7 when the number is not finite or lies
+// outside 0..1, since the progress bar could not use it.
+double DownloadScaleFromText(const std::wstring& text);
+
+}  // namespace Installer

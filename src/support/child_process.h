@@ -1,0 +1,107 @@
+// Starts another program hidden, with its standard input, output and error
+// redirected to anonymous pipes. Reading the output and deciding when the
+// child has ended belong to the callers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "support/exception.h"
+
+namespace Utils {
+
+#ifdef _WIN32
+using OsHandle = void*;   // HANDLE
+inline const OsHandle kNoOsHandle = nullptr;
+#else
+using OsHandle = int;     // file descriptor
+inline constexpr OsHandle kNoOsHandle = -1;
+#endif
+
+// One anonymous pipe. On Windows both ends are created inheritable and
+// ChildProcess::Start takes inheritance away from the parent's ends; on POSIX
+// both ends are close-on-exec and the child receives its ends only as its
+// descriptors 0, 1 and 2. Closing an end that is already closed does nothing.
+class PipePair {
+ public:
+  // Creates the pipe or throws Exception (closing what it obtained).
+  PipePair();
+  ~PipePair();
+  PipePair(const PipePair&) = delete;
+  PipePair& operator=(const PipePair&) = delete;
+
+  void CloseWrite();
+  void CloseRead();
+  void Close() { CloseWrite(); CloseRead(); }
+
+  OsHandle writeEnd = kNoOsHandle;
+  OsHandle readEnd = kNoOsHandle;
+};
+
+class ChildProcess {
+ public:
+  static constexpr std::size_t kCommandLineCapacity = 1024;  // 1023 characters and a zero
+
+  ChildProcess();   // creates the three pipes; throws Exception when one fails
+  ~ChildProcess();  // Close()
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Starts the program named by the first token of `commandLine` (split by the
+  // Windows rules on every OS), hidden, with the pipes as its standard
+  // handles and no other handle of ours. Throws Exception when it cannot
+  // start, and also, before anything is started, when the command line has
+  // more than 1023 characters (it is never cut short), holds a zero character,
+  // names no program, or when Start was already called or the pipes closed.
+  // After a start the parent keeps only the read end of the output pipe and
+  // the read end of the error pipe: the child's standard input is at its end
+  // at once, since nobody ever writes to it.
+  void Start(const std::wstring& commandLine);
+
+  // Blocking read of the child's standard output: the number of bytes read,
+  // 0 once the child has closed its output (or on error).
+  std::size_t ReadOutput(char* buffer, std::size_t size);
+
+  // True while the child has not ended. Once it has ended, `exitCode` (when
+  // given) receives its exit code. False before Start, and after Close unless
+  // the end had been seen before (then the code is still given).
+  bool IsRunning(std::uint32_t* exitCode = nullptr);
+
+  // Waits for the child to end and answers its exit code. Throws Exception
+  // when there is no child to wait for (before Start, or after Close without
+  // the end having been seen).
+  //
+  // On POSIX a child ended by a signal reports 128 + the signal number, as
+  // shells do, so a crash never reads as success.
+  std::uint32_t WaitForExit();
+
+  // The system's id of the started child, 0 before Start.
+  std::uint32_t ProcessId() const;
+
+  // Closes the process, then every pipe handle still open (input, output,
+  // error; write end before read end). The child is not stopped. Safe after a
+  // failed Start and safe to call twice.
+  //
+  // On POSIX the child is reaped here if it has already ended. One still
+  // running is not waited for (Close never blocks), so after its end it
+  // stays a zombie until this process exits; callers that care wait first.
+  void Close();
+
+  PipePair& outputPipe() { return outputPipe_; }
+
+ private:
+  wchar_t commandLineBuffer_[kCommandLineCapacity] = {};
+  PipePair errorPipe_;
+  PipePair outputPipe_;
+  PipePair inputPipe_;
+  // Per-OS process record: process and thread handles on Windows, the child's
+  // pid and its reaped exit status on Linux.
+  OsHandle processHandle_ = kNoOsHandle;
+  OsHandle threadHandle_ = kNoOsHandle;
+  std::uint32_t processId_ = 0;
+  bool exited_ = false;
+  std::uint32_t exitCode_ = 0;
+};
+
+}  // namespace Utils

@@ -1,0 +1,203 @@
+// Windows side of the child-process launcher: anonymous pipes and a hidden
+// CreateProcessW whose standard handles are the pipes' child ends.
+#include "support/child_process.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "support/debug_log.h"
+
+namespace Utils {
+
+namespace {
+
+void CloseOsHandle(OsHandle& handle) {
+  if (handle == kNoOsHandle) return;
+  ::CloseHandle(handle);
+  handle = kNoOsHandle;
+}
+
+// Limits what the child inherits to exactly its three standard handles. With
+// plain inheritance it would also receive every inheritable handle of this
+// process, among them the pipes of another child started at the same moment
+// on another thread, which would then never see its end of file.
+class InheritList {
+ public:
+  InheritList(HANDLE input, HANDLE output, HANDLE error) : handles_{input, output, error} {
+    SIZE_T size = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    if (size == 0) return;
+    storage_.resize(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+    if (!::InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+    initialised_ = true;
+    if (!::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_,
+                                     sizeof handles_, nullptr, nullptr)) {
+      return;
+    }
+    list_ = list;
+  }
+  ~InheritList() {
+    if (initialised_) {
+      ::DeleteProcThreadAttributeList(reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data()));
+    }
+  }
+  InheritList(const InheritList&) = delete;
+  InheritList& operator=(const InheritList&) = delete;
+
+  // Null when the list could not be set up; the start then falls back to
+  // plain inheritance.
+  LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+
+ private:
+  HANDLE handles_[3];
+  std::vector<unsigned char> storage_;
+  bool initialised_ = false;
+  LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+}  // namespace
+
+PipePair::PipePair() {
+  SECURITY_ATTRIBUTES attributes{};
+  attributes.nLength = sizeof attributes;
+  attributes.bInheritHandle = TRUE;
+  HANDLE read = nullptr;
+  HANDLE write = nullptr;
+  if (!::CreatePipe(&read, &write, &attributes, 0)) {
+    DEBUG_LOG(L"CreatePipe failed, error=%d", static_cast<int>(::GetLastError()));
+    throw Exception();
+  }
+  readEnd = read;
+  writeEnd = write;
+}
+
+PipePair::~PipePair() { Close(); }
+
+void PipePair::CloseWrite() { CloseOsHandle(writeEnd); }
+
+void PipePair::CloseRead() { CloseOsHandle(readEnd); }
+
+ChildProcess::ChildProcess() = default;
+
+ChildProcess::~ChildProcess() { Close(); }
+
+void ChildProcess::Start(const std::wstring& commandLine) {
+  if (processId_ != 0) {
+    DEBUG_LOG(L"a child was already started");
+    throw Exception();
+  }
+  if (inputPipe_.readEnd == kNoOsHandle || inputPipe_.writeEnd == kNoOsHandle ||
+      outputPipe_.readEnd == kNoOsHandle || outputPipe_.writeEnd == kNoOsHandle ||
+      errorPipe_.readEnd == kNoOsHandle || errorPipe_.writeEnd == kNoOsHandle) {
+    DEBUG_LOG(L"the pipes are closed");
+    throw Exception();
+  }
+  // Cutting the line short would start the program with other arguments than
+  // asked, and a zero would cut it short further on; refuse both instead.
+  if (commandLine.size() >= kCommandLineCapacity ||
+      commandLine.find(L'\0') != std::wstring::npos) {
+    DEBUG_LOG(L"command line refused, %d characters", static_cast<int>(commandLine.size()));
+    throw Exception();
+  }
+  commandLine.copy(commandLineBuffer_, commandLine.size());
+  commandLineBuffer_[commandLine.size()] = L'\0';
+
+  // The parent's ends must not reach the child: a child holding the write
+  // end of its own output pipe would keep the parent's read from ever ending.
+  if (!::SetHandleInformation(outputPipe_.readEnd, HANDLE_FLAG_INHERIT, 0) ||
+      !::SetHandleInformation(errorPipe_.readEnd, HANDLE_FLAG_INHERIT, 0) ||
+      !::SetHandleInformation(inputPipe_.writeEnd, HANDLE_FLAG_INHERIT, 0)) {
+    DEBUG_LOG(L"SetHandleInformation failed, error=%d", static_cast<int>(::GetLastError()));
+    throw Exception();
+  }
+
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  startup.StartupInfo.wShowWindow = SW_HIDE;
+  startup.StartupInfo.hStdInput = inputPipe_.readEnd;
+  startup.StartupInfo.hStdOutput = outputPipe_.writeEnd;
+  startup.StartupInfo.hStdError = errorPipe_.writeEnd;
+
+  InheritList inheritList(inputPipe_.readEnd, outputPipe_.writeEnd, errorPipe_.writeEnd);
+  DWORD flags = CREATE_NO_WINDOW;
+  if (inheritList.get() != nullptr) {
+    startup.StartupInfo.cb = sizeof startup;
+    startup.lpAttributeList = inheritList.get();
+    flags |= EXTENDED_STARTUPINFO_PRESENT;
+  } else {
+    startup.StartupInfo.cb = sizeof startup.StartupInfo;
+    DEBUG_LOG(L"no handle list, plain inheritance");
+  }
+
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, commandLineBuffer_, nullptr, nullptr, TRUE, flags, nullptr,
+                        nullptr, &startup.StartupInfo, &process)) {
+    DEBUG_LOG(L"CreateProcessW failed, error=%d: %s", static_cast<int>(::GetLastError()),
+              commandLine.c_str());
+    throw Exception();
+  }
+  processHandle_ = process.hProcess;
+  threadHandle_ = process.hThread;
+  processId_ = process.dwProcessId;
+  DEBUG_LOG(L"started pid=%d: %s", static_cast<int>(process.dwProcessId), commandLine.c_str());
+
+  // The child holds its own copies now. Without ours the output pipe reports
+  // its end once the child is gone, and the input pipe is at its end at once.
+  outputPipe_.CloseWrite();
+  errorPipe_.CloseWrite();
+  inputPipe_.CloseRead();
+  inputPipe_.CloseWrite();
+}
+
+std::size_t ChildProcess::ReadOutput(char* buffer, std::size_t size) {
+  if (outputPipe_.readEnd == kNoOsHandle || size == 0) return 0;
+  const DWORD wanted = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
+  DWORD got = 0;
+  // A closed write end shows as ERROR_BROKEN_PIPE: the plain end of output.
+  if (!::ReadFile(outputPipe_.readEnd, buffer, wanted, &got, nullptr)) return 0;
+  return got;
+}
+
+bool ChildProcess::IsRunning(std::uint32_t* exitCode) {
+  if (processHandle_ != kNoOsHandle && !exited_) {
+    // Asking the handle rather than comparing the code with STILL_ACTIVE: a
+    // child may well end with 259.
+    if (::WaitForSingleObject(processHandle_, 0) != WAIT_OBJECT_0) return true;
+    DWORD code = 0;
+    exitCode_ = ::GetExitCodeProcess(processHandle_, &code) ? code : 0xFFFFFFFFu;
+    exited_ = true;
+  }
+  if (exited_ && exitCode != nullptr) *exitCode = exitCode_;
+  return false;
+}
+
+std::uint32_t ChildProcess::WaitForExit() {
+  if (processHandle_ != kNoOsHandle && !exited_) {
+    if (::WaitForSingleObject(processHandle_, INFINITE) != WAIT_OBJECT_0) {
+      DEBUG_LOG(L"waiting for the child failed, error=%d", static_cast<int>(::GetLastError()));
+      throw Exception();
+    }
+    DWORD code = 0;
+    exitCode_ = ::GetExitCodeProcess(processHandle_, &code) ? code : 0xFFFFFFFFu;
+    exited_ = true;
+  }
+  if (!exited_) {
+    DEBUG_LOG(L"no child to wait for");
+    throw Exception();
+  }
+  return exitCode_;
+}
+
+std::uint32_t ChildProcess::ProcessId() const { return processId_; }
+
+void ChildProcess::Close() {
+  CloseOsHandle(threadHandle_);
+  CloseOsHandle(processHandle_);
+  inputPipe_.Close();
+  outputPipe_.Close();
+  errorPipe_.Close();
+}
+
+}  // namespace Utils

@@ -1,0 +1,59 @@
+#include "support/file_system.h"
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "support/text.h"
+
+namespace Utils {
+namespace {
+
+// The path as the kernel takes it. An empty answer means the path cannot be
+// expressed in the locale's character set, and no file can have that name.
+std::string NativePath(const std::wstring& path) {
+  return path.empty() ? std::string() : ToNarrow(path, kCodePageAnsi);
+}
+
+bool StatPath(const std::wstring& path, struct stat& info) {
+  const std::string native = NativePath(path);
+  return !native.empty() && ::stat(native.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+bool FileExists(const std::wstring& path) {
+  struct stat info {};
+  return StatPath(path, info) && !S_ISDIR(info.st_mode);
+}
+
+bool DirectoryExists(const std::wstring& path) {
+  struct stat info {};
+  return StatPath(path, info) && S_ISDIR(info.st_mode);
+}
+
+bool MakeDirectory(const std::wstring& path) {
+  const std::string native = NativePath(path);
+  if (native.empty()) return false;
+  if (::mkdir(native.c_str(), 0777) == 0) return true;
+  // Someone else may have made it first; a file of that name is no directory.
+  return errno == EEXIST && DirectoryExists(path);
+}
+
+std::wstring TempFolder() {
+  // A relative TMPDIR would move with the working directory; such a value is
+  // ignored, as the C library's tmpfile family does with unusable ones.
+  std::string folder = "/tmp";
+  if (const char* value = std::getenv("TMPDIR"); value != nullptr && value[0] == '/') {
+    folder = value;
+  }
+  if (folder.back() != '/') folder.push_back('/');
+  return ToWide(folder, kCodePageAnsi);
+}
+
+bool IsPathSeparator(wchar_t c) { return c == L'/'; }
+
+}  // namespace Utils

@@ -1,0 +1,142 @@
+#include "support/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "support/process_info.h"
+#include "support/text.h"
+#include "test_support.h"
+
+namespace {
+
+using TestSupport::TempDir;
+
+// Sets an environment variable for the life of the object, then puts the old
+// value back.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    Set(value.c_str());
+  }
+  ~ScopedVariable() { Set(old_ ? old_->c_str() : nullptr); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  void Set(const char* value) {
+#ifdef _WIN32
+    _putenv_s(name_, value != nullptr ? value : "");
+#else
+    if (value != nullptr) {
+      setenv(name_, value, 1);
+    } else {
+      unsetenv(name_);
+    }
+#endif
+  }
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+std::string Narrow(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageAnsi); }
+
+TEST(FileSystem, TellsFilesFromDirectoriesFromNothing) {
+  TempDir temp;
+  ASSERT_FALSE(temp.path().empty());
+  const std::wstring file = temp.File(L"plain.txt");
+  ASSERT_TRUE(TestSupport::WriteFileBytes(file, "x"));
+
+  struct Case {
+    std::wstring path;
+    bool isFile;
+    bool isDirectory;
+  } cases[] = {
+      {file, true, false},
+      {temp.path(), false, true},
+      {temp.path() + Utils::kPathSeparator, false, true},
+      {temp.File(L"missing"), false, false},
+      {temp.File(L"missing") + Utils::kPathSeparator + L"deeper", false, false},
+      {L"", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.path));
+    EXPECT_EQ(Utils::FileExists(c.path), c.isFile);
+    EXPECT_EQ(Utils::DirectoryExists(c.path), c.isDirectory);
+  }
+}
+
+TEST(FileSystem, MakeDirectoryCreatesOneLevelAndAcceptsAnExistingDirectory) {
+  TempDir temp;
+  ASSERT_TRUE(TestSupport::WriteFileBytes(temp.File(L"occupied"), "x"));
+  const std::wstring orphan = temp.File(L"no-parent") + Utils::kPathSeparator + L"child";
+
+  struct Case {
+    std::wstring path;
+    bool made;
+    bool directoryAfterwards;
+  } cases[] = {
+      {temp.File(L"fresh"), true, true},
+      {temp.File(L"fresh"), true, true},  // the second time it exists already
+      {temp.File(L"occupied"), false, false},
+      {orphan, false, false},
+      {L"", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.path));
+    EXPECT_EQ(Utils::MakeDirectory(c.path), c.made);
+    EXPECT_EQ(Utils::DirectoryExists(c.path), c.directoryAfterwards);
+  }
+  EXPECT_FALSE(Utils::DirectoryExists(temp.File(L"no-parent")));
+}
+
+TEST(FileSystem, TempFolderIsAnExistingDirectoryEndingInASeparator) {
+  const std::wstring folder = Utils::TempFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_TRUE(Utils::IsPathSeparator(folder.back()));
+  EXPECT_TRUE(Utils::DirectoryExists(folder));
+}
+
+TEST(FileSystem, TempFolderFollowsTheEnvironment) {
+  TempDir temp;
+#ifdef _WIN32
+  const char* variable = "TMP";
+#else
+  const char* variable = "TMPDIR";
+#endif
+  ScopedVariable redirect(variable, Narrow(temp.path()));
+  EXPECT_EQ(Utils::TempFolder(), temp.path() + Utils::kPathSeparator);
+}
+
+#ifndef _WIN32
+TEST(FileSystem, TempFolderIgnoresARelativeTmpdir) {
+  // A relative folder would change with the working directory.
+  ScopedVariable redirect("TMPDIR", "relative/folder");
+  EXPECT_EQ(Utils::TempFolder(), L"/tmp/");
+}
+#endif
+
+TEST(FileSystem, PathSeparatorsOfThisSystem) {
+  struct Case {
+    wchar_t c;
+    bool separator;
+  } cases[] = {
+      {L'/', true},
+#ifdef _WIN32
+      {L'\\', true},
+#else
+      {L'\\', false},  // an ordinary file-name character here
+#endif
+      {L':', false},
+      {L'a', false},
+      {L'\0', false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Utils::IsPathSeparator(c.c), c.separator) << static_cast<int>(c.c);
+  }
+}
+
+}  // namespace
