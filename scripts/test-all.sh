@@ -29,8 +29,8 @@ cmake -S . -B "$build/windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
 # A private Wine prefix, and Wine's services started once before CTest, so
 # that each test does not pay for starting them again.
 export WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver -p 120
 wine cmd /c exit >/dev/null 2>&1
+wineserver -p 120
 (cd "$build/windows" && ctest --output-on-failure -j "$jobs") || status=1
 wineserver -k 2>/dev/null || true
 

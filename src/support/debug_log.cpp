@@ -81,9 +81,11 @@ bool FormatInto(std::wstring& out, const wchar_t* format, va_list args) {
   return false;
 }
 
-bool EndsWithCrLf(const wchar_t* format) {
+// A message that brings its own line end ("\r\n", or the single "\n" of the
+// download progress lines) gets no second one.
+bool EndsWithLineEnd(const wchar_t* format) {
   const std::size_t n = std::wcslen(format);
-  return n >= 2 && format[n - 2] == L'\r' && format[n - 1] == L'\n';
+  return n >= 1 && format[n - 1] == L'\n';
 }
 
 std::wstring FormatLineV(const LogStamp& stamp, const std::wstring& function, int line,
@@ -111,7 +113,7 @@ std::wstring FormatLineV(const LogStamp& stamp, const std::wstring& function, in
     text += prefix;
   }
   if (!FormatInto(text, ToStandardFormat(format).c_str(), args)) return {};
-  if (!EndsWithCrLf(format)) text += L"\r\n";
+  if (!EndsWithLineEnd(format)) text += L"\r\n";
   return text;
 }
 

@@ -15,8 +15,8 @@ namespace Utils {
 
 // Formats and emits one line. `format` follows the conventions every caller
 // relies on: "%s" takes a wide string, "%d" and "%ld" a 32-bit integer, "%lld"
-// a 64-bit integer, "%f" a double. A message whose literal already ends in
-// "\r\n" gets no second line end.
+// a 64-bit integer, "%f" a double. A message whose literal already ends in a
+// line feed gets no second line end; any other ends in "\r\n".
 void DebugLog(const wchar_t* function, int line, const wchar_t* format, ...);
 
 // The qualified function name the log prints, taken from the compiler's full

@@ -9,6 +9,13 @@ bool FileExists(const std::wstring& path);       // a regular file (or anything 
 bool DirectoryExists(const std::wstring& path);
 // Creates one directory level; true when it exists afterwards.
 bool MakeDirectory(const std::wstring& path);
+// Like MakeDirectory, for a folder the program will run files from: true when
+// the directory exists afterwards and nobody but this user can change what is
+// in it. On POSIX a new one is made with mode 0700, and an existing one must be
+// a real directory (no symbolic link) owned by the effective user and writable
+// by nobody else; shared temporary folders make this worth asking. On Windows
+// the temporary folder is the user's own, and existing is enough.
+bool MakePrivateDirectory(const std::wstring& path);
 // The system's temporary folder, ending in a path separator, or empty.
 std::wstring TempFolder();
 // True for the characters that separate path levels on this system.

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -41,6 +42,18 @@ bool MakeDirectory(const std::wstring& path) {
   if (::mkdir(native.c_str(), 0777) == 0) return true;
   // Someone else may have made it first; a file of that name is no directory.
   return errno == EEXIST && DirectoryExists(path);
+}
+
+bool MakePrivateDirectory(const std::wstring& path) {
+  std::string native = NativePath(path);
+  // lstat of "name/" would follow a symbolic link named "name".
+  while (native.size() > 1 && native.back() == '/') native.pop_back();
+  if (native.empty()) return false;
+  if (::mkdir(native.c_str(), 0700) == 0) return true;
+  if (errno != EEXIST) return false;
+  struct stat info {};
+  return ::lstat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+         info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 std::wstring TempFolder() {

@@ -23,6 +23,10 @@ bool MakeDirectory(const std::wstring& path) {
   return GetLastError() == ERROR_ALREADY_EXISTS && DirectoryExists(path);
 }
 
+bool MakePrivateDirectory(const std::wstring& path) {
+  return DirectoryExists(path) || MakeDirectory(path);
+}
+
 std::wstring TempFolder() {
   wchar_t buffer[MAX_PATH] = {};
   const DWORD length = GetTempPathW(MAX_PATH, buffer);

@@ -39,7 +39,6 @@ std::optional<std::wstring> FindProfileValue(const std::wstring& fileText,
                                              const std::wstring& section,
                                              const std::wstring& key) {
   bool inSection = false;
-  bool sectionSeen = false;
   std::size_t start = 0;
   while (start <= fileText.size()) {
     std::size_t end = fileText.find(L'\n', start);
@@ -51,16 +50,16 @@ std::optional<std::wstring> FindProfileValue(const std::wstring& fileText,
       if (close != std::wstring::npos) {
         // Only the first section of a name is searched.
         if (inSection) return std::nullopt;
-        inSection = !sectionSeen && EqualsIgnoringCase(line.substr(1, close - 1), section);
-        sectionSeen = sectionSeen || inSection;
+        inSection = EqualsIgnoringCase(TrimProfile(line.substr(1, close - 1)), section);
         continue;
       }
     }
     if (!inSection || line.empty()) continue;
+    // A line without "=" names no value.
     const std::size_t equals = line.find(L'=');
-    const std::wstring name = TrimProfile(line.substr(0, equals));
-    if (!EqualsIgnoringCase(name, key)) continue;
-    return equals == std::wstring::npos ? std::wstring() : TrimProfile(line.substr(equals + 1));
+    if (equals == std::wstring::npos) continue;
+    if (!EqualsIgnoringCase(TrimProfile(line.substr(0, equals)), key)) continue;
+    return TrimProfile(line.substr(equals + 1));
   }
   return std::nullopt;
 }

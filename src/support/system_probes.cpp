@@ -91,7 +91,10 @@ std::wstring GetCacheFolder() {
   const std::wstring temp = TempFolder();
   if (temp.empty()) return std::wstring();
   const std::wstring folder = temp + kCacheFolderName + kPathSeparator;
-  return EnsureDirectory(folder) ? folder : std::wstring();
+  // The installer copies programs here and runs them, with administrator
+  // rights; in a temporary folder other users share, a folder of this fixed
+  // name planted by someone else must not be used.
+  return MakePrivateDirectory(folder) ? folder : std::wstring();
 }
 
 bool CreateDirectories(const std::wstring& path) {

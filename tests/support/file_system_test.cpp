@@ -6,6 +6,11 @@
 #include <optional>
 #include <string>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "support/process_info.h"
 #include "support/text.h"
 #include "test_support.h"
@@ -92,6 +97,51 @@ TEST(FileSystem, MakeDirectoryCreatesOneLevelAndAcceptsAnExistingDirectory) {
   }
   EXPECT_FALSE(Utils::DirectoryExists(temp.File(L"no-parent")));
 }
+
+TEST(FileSystem, MakePrivateDirectoryCreatesOrAcceptsTheUsersOwnFolder) {
+  TempDir temp;
+  ASSERT_TRUE(TestSupport::WriteFileBytes(temp.File(L"occupied"), "x"));
+  const std::wstring fresh = temp.File(L"private");
+  EXPECT_TRUE(Utils::MakePrivateDirectory(fresh + Utils::kPathSeparator));
+  EXPECT_TRUE(Utils::DirectoryExists(fresh));
+  EXPECT_TRUE(Utils::MakePrivateDirectory(fresh));  // now it exists
+  EXPECT_FALSE(Utils::MakePrivateDirectory(temp.File(L"occupied")));
+  EXPECT_FALSE(Utils::MakePrivateDirectory(temp.File(L"no-parent") + Utils::kPathSeparator + L"x"));
+#ifndef _WIN32
+  struct stat info {};
+  ASSERT_EQ(::stat(Narrow(fresh).c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+#endif
+}
+
+#ifndef _WIN32
+TEST(FileSystem, MakePrivateDirectoryRefusesFoldersOthersCanChange) {
+  TempDir temp;
+  const std::string shared = Narrow(temp.File(L"shared"));
+  ASSERT_EQ(::mkdir(shared.c_str(), 0700), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);  // beyond the umask
+  const std::string own = Narrow(temp.File(L"own"));
+  ASSERT_EQ(::mkdir(own.c_str(), 0700), 0);
+  const std::string link = Narrow(temp.File(L"link"));
+  ASSERT_EQ(::symlink(own.c_str(), link.c_str()), 0);
+
+  struct Case {
+    std::string path;
+    bool accepted;
+  } cases[] = {
+      {own, true},
+      {own + "/", true},
+      {shared, false},
+      {shared + "/", false},
+      {link, false},
+      {link + "/", false},  // the trailing separator must not lead through the link
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Utils::MakePrivateDirectory(Utils::ToWide(c.path, Utils::kCodePageAnsi)), c.accepted)
+        << c.path;
+  }
+}
+#endif
 
 TEST(FileSystem, TempFolderIsAnExistingDirectoryEndingInASeparator) {
   const std::wstring folder = Utils::TempFolder();

@@ -1,0 +1,497 @@
+#include "support/system_probes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cwctype>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <objbase.h>
+#else
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "support/child_process.h"
+#include "support/debug_log.h"
+#include "support/file_system.h"
+#include "support/process_info.h"
+#include "support/text.h"
+#include "test_support.h"
+
+namespace {
+
+using TestSupport::TempDir;
+namespace fs = std::filesystem;
+
+// Sets (or, with nullopt, removes) an environment variable for the life of
+// the object, then puts the old value back.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    Set(value);
+  }
+  ~ScopedVariable() { Set(old_); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  void Set(const std::optional<std::string>& value) {
+#ifdef _WIN32
+    _putenv_s(name_, value ? value->c_str() : "");
+#else
+    if (value) {
+      setenv(name_, value->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+#endif
+  }
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+std::string Narrow(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageAnsi); }
+
+constexpr std::uint32_t High(std::uint32_t verdict) { return verdict >> 16; }
+constexpr std::uint32_t Low(std::uint32_t verdict) { return verdict & 0xFFFF; }
+
+// ---- network ---------------------------------------------------------------
+
+TEST(NetworkVerdict, ComposesFlagsAndVerdict) {
+  using namespace Utils;
+  struct Case {
+    bool available;
+    std::uint32_t flags;
+    bool internet;
+    std::uint32_t expected;
+  } cases[] = {
+      // The system cannot be asked: reads as connected, nothing else.
+      {false, kConnectivityIpv4Internet, true, 0},
+      {false, 0, false, 0},
+      // Nothing at all.
+      {true, kConnectivityDisconnected, false, 1u << 16},
+      {true, kConnectivityDisconnected, true, 1u << 16},
+      // A network, but no internet.
+      {true, kConnectivityIpv4LocalNetwork, false, (2u << 16) | 0x20},
+      {true, kConnectivityIpv4Subnet | kConnectivityIpv6NoTraffic, false, (2u << 16) | 0x12},
+      // The internet.
+      {true, kConnectivityIpv4Internet, true, 0x40},
+      {true, kConnectivityIpv4Internet | kConnectivityIpv6Internet, true, 0x440},
+      // Stray high bits must not pose as a verdict.
+      {true, 0x30000u | kConnectivityIpv4Internet, true, 0x40},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ComposeNetworkVerdict(c.available, c.flags, c.internet), c.expected)
+        << c.available << " " << std::hex << c.flags << " " << c.internet;
+  }
+}
+
+TEST(NetworkVerdict, EnvironmentOverrideTakesOnlyWholeNumbers) {
+  struct Case {
+    std::optional<std::string> value;
+    std::optional<std::uint32_t> expected;
+  } cases[] = {
+      {std::nullopt, std::nullopt},
+      {"0", 0u},
+      {"131072", 0x20000u},
+      {"0x20040", 0x20040u},
+      {"0X1ffff", 0x1FFFFu},
+      {"4294967295", 0xFFFFFFFFu},
+      {"0xFFFFFFFF", 0xFFFFFFFFu},
+      {"", std::nullopt},
+      {"0x", std::nullopt},
+      {"offline", std::nullopt},
+      {"2 ", std::nullopt},
+      {" 2", std::nullopt},
+      {"-1", std::nullopt},
+      {"+1", std::nullopt},
+      {"12ab", std::nullopt},
+      {"0x1g", std::nullopt},
+      {"4294967296", std::nullopt},
+      {"0x100000000", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value.value_or("(unset)"));
+    ScopedVariable variable("TALVORIN_NETWORK_VERDICT", c.value);
+    EXPECT_EQ(Utils::NetworkVerdictOverride(), c.expected);
+  }
+}
+
+// COM for the calling thread, as the window's network worker has it.
+class ComScope {
+ public:
+  ComScope() {
+#ifdef _WIN32
+    initialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+#endif
+  }
+  ~ComScope() {
+#ifdef _WIN32
+    if (initialized_) CoUninitialize();
+#endif
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  [[maybe_unused]] bool initialized_ = false;
+};
+
+TEST(NetworkVerdict, CheckNetworkAnswersTheOverrideInsteadOfTheSystem) {
+  ComScope com;
+  for (const char* forced : {"65536", "0x20020", "0"}) {
+    ScopedVariable variable("TALVORIN_NETWORK_VERDICT", std::string(forced));
+    EXPECT_EQ(Utils::CheckNetwork(), *Utils::NetworkVerdictOverride()) << forced;
+  }
+}
+
+TEST(NetworkVerdict, LiveAnswerIsConsistent) {
+  ComScope com;
+  ScopedVariable variable("TALVORIN_NETWORK_VERDICT", std::nullopt);
+  const std::uint32_t verdict = Utils::CheckNetwork();
+  const std::uint32_t internetBits = Utils::kConnectivityIpv4Internet | Utils::kConnectivityIpv6Internet;
+  switch (High(verdict)) {
+    case Utils::kNetworkNone:
+      EXPECT_EQ(Low(verdict), 0u);
+      break;
+    case Utils::kNetworkNoInternet:
+      EXPECT_NE(Low(verdict), 0u);
+      EXPECT_EQ(Low(verdict) & internetBits, 0u);
+      break;
+    case Utils::kNetworkConnected:
+      // Either nobody could be asked (no flags) or the internet is reachable.
+      EXPECT_TRUE(Low(verdict) == 0 || (Low(verdict) & internetBits) != 0) << std::hex << verdict;
+      break;
+    default:
+      ADD_FAILURE() << "verdict " << std::hex << verdict;
+  }
+}
+
+// ---- disk space ----------------------------------------------------------
+
+TEST(ProbeFreeSpace, ReportsTheVolumeOfAnExistingFolder) {
+  TempDir temp;
+  Utils::HardDiskManager disk;
+  ASSERT_TRUE(disk.CheckFreeSpace(temp.path()));
+  EXPECT_GT(disk.totalBytes, 0u);
+  EXPECT_GE(disk.totalBytes, disk.totalFreeBytes);
+  EXPECT_GE(disk.totalFreeBytes, disk.freeBytesAvailable);
+}
+
+TEST(ProbeFreeSpace, MissingFolderFailsWithTheSystemCodeInTheLog) {
+  TempDir temp;
+  std::vector<std::wstring> lines;
+  Utils::HardDiskManager disk;
+  {
+    Utils::LogCapture capture([&lines](const std::wstring& line) { lines.push_back(line); });
+    EXPECT_FALSE(disk.CheckFreeSpace(temp.File(L"missing") + Utils::kPathSeparator + L"deeper"));
+  }
+  EXPECT_EQ(disk.totalBytes, 0u);
+  EXPECT_EQ(disk.totalFreeBytes, 0u);
+  EXPECT_EQ(disk.freeBytesAvailable, 0u);
+
+  const std::wstring marker = L"HardDiskManager::CheckFreeSpace FAIL code=";
+  int matches = 0;
+  for (const std::wstring& line : lines) {
+    const std::size_t at = line.find(marker);
+    if (at == std::wstring::npos) continue;
+    ++matches;
+    const std::wstring code = line.substr(at + marker.size());
+    ASSERT_FALSE(code.empty());
+    EXPECT_TRUE(std::iswdigit(code[0])) << Narrow(line);
+    EXPECT_GT(std::wcstol(code.c_str(), nullptr, 10), 0) << Narrow(line);
+  }
+  EXPECT_EQ(matches, 1);
+}
+
+// ---- identifiers ---------------------------------------------------------
+
+TEST(GuidText, FormatsTheFieldsOfAGuidInMemoryOrder) {
+  // Data1 0x12345678, Data2 0x9ABC, Data3 0xCDEF (all little-endian), Data4.
+  const unsigned char bytes[16] = {0x78, 0x56, 0x34, 0x12, 0xBC, 0x9A, 0xEF, 0xCD,
+                                   0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
+  EXPECT_EQ(Utils::FormatGuidText(bytes), L"123456789ABCcdef0123456789ABCDEF");
+  const unsigned char zeros[16] = {};
+  EXPECT_EQ(Utils::FormatGuidText(zeros), std::wstring(32, L'0'));
+}
+
+TEST(GuidText, NewIdentifiersAreRandomGuidsInTheFixedForm) {
+  std::set<std::wstring> seen;
+  for (int i = 0; i < 16; ++i) {
+    const std::wstring text = Utils::NewGuidText();
+    ASSERT_EQ(text.size(), 32u) << Narrow(text);
+    // "%08X%04X%04x%02X...": the third group, the 13th to 16th character, is
+    // the only lower-case one.
+    for (std::size_t at = 0; at < text.size(); ++at) {
+      const wchar_t c = text[at];
+      const bool lowerGroup = at >= 12 && at < 16;
+      const bool ok = (c >= L'0' && c <= L'9') ||
+                      (lowerGroup ? (c >= L'a' && c <= L'f') : (c >= L'A' && c <= L'F'));
+      EXPECT_TRUE(ok) << Narrow(text) << " at " << at;
+    }
+    // A random (version 4) GUID of the usual variant.
+    EXPECT_EQ(text[12], L'4') << Narrow(text);
+    EXPECT_NE(std::wstring(L"89AB").find(text[16]), std::wstring::npos) << Narrow(text);
+    seen.insert(text);
+  }
+  EXPECT_EQ(seen.size(), 16u);
+}
+
+// ---- directories ---------------------------------------------------------
+
+TEST(ProbeDirectories, CreateDirectoriesMakesEveryLevel) {
+  for (const bool trailingSeparator : {false, true}) {
+    SCOPED_TRACE(trailingSeparator ? "with trailing separator" : "without trailing separator");
+    TempDir temp;
+    const std::wstring first = temp.File(L"one");
+    const std::wstring second = first + Utils::kPathSeparator + L"two";
+    const std::wstring third = second + Utils::kPathSeparator + L"three";
+    const std::wstring path = trailingSeparator ? third + Utils::kPathSeparator : third;
+
+    EXPECT_TRUE(Utils::CreateDirectories(path));
+    EXPECT_TRUE(Utils::DirectoryExists(first));
+    EXPECT_TRUE(Utils::DirectoryExists(second));
+    EXPECT_TRUE(Utils::DirectoryExists(third));
+    // Everything exists now; asking again is no failure.
+    EXPECT_TRUE(Utils::CreateDirectories(path));
+  }
+}
+
+TEST(ProbeDirectories, CreateDirectoriesFailsWhereAFileStandsInTheWay) {
+  TempDir temp;
+  ASSERT_TRUE(TestSupport::WriteFileBytes(temp.File(L"file"), "x"));
+  struct Case {
+    std::wstring path;
+  } cases[] = {
+      {temp.File(L"file")},
+      {temp.File(L"file") + Utils::kPathSeparator},
+      {temp.File(L"file") + Utils::kPathSeparator + L"below"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(Utils::CreateDirectories(c.path)) << Narrow(c.path);
+  }
+  EXPECT_FALSE(Utils::CreateDirectories(L""));
+}
+
+TEST(ProbeDirectories, CreateDirectoriesRefusesMoreThan260CharactersUntouched) {
+  TempDir temp;
+  const std::wstring fresh = temp.File(L"fresh");
+  std::wstring path = fresh;
+  while (path.size() < 261) {
+    path += Utils::kPathSeparator;
+    path += std::wstring(std::min<std::size_t>(60, 261 - path.size()), L'd');
+  }
+  if (Utils::IsPathSeparator(path.back())) path.back() = L'e';  // 261 exactly, one name longer
+  ASSERT_EQ(path.size(), 261u);
+
+  EXPECT_FALSE(Utils::CreateDirectories(path));
+  EXPECT_FALSE(Utils::DirectoryExists(fresh));
+  EXPECT_FALSE(Utils::FileExists(fresh));
+}
+
+// The temporary folder is redirected to one of the test's own, so that a cache
+// folder another user left in the shared one cannot decide the outcome.
+TEST(ProbeDirectories, CacheFolderIsMadeOneLevelDeepInTheTemporaryFolder) {
+#ifdef _WIN32
+  const char* variable = "TMP";
+#else
+  const char* variable = "TMPDIR";
+#endif
+  TempDir temp;
+  const std::wstring expected =
+      temp.path() + Utils::kPathSeparator + L"~ZorvanTemp.92482B06FB471E17" + Utils::kPathSeparator;
+  {
+    ScopedVariable redirect(variable, Narrow(temp.path()));
+    ASSERT_FALSE(Utils::DirectoryExists(expected));
+    ASSERT_EQ(Utils::TempFolder(), temp.path() + Utils::kPathSeparator);
+    EXPECT_EQ(Utils::GetCacheFolder(), expected);
+    EXPECT_TRUE(Utils::DirectoryExists(expected));
+    EXPECT_TRUE(Utils::IsPathSeparator(expected.back()));
+    EXPECT_EQ(Utils::GetCacheFolder(), expected);  // found the second time
+  }
+  {
+    // The temporary folder itself is not made: no cache folder then.
+    ScopedVariable redirect(variable, Narrow(temp.File(L"gone")));
+    EXPECT_EQ(Utils::GetCacheFolder(), L"");
+    EXPECT_FALSE(Utils::DirectoryExists(temp.File(L"gone")));
+  }
+}
+
+#ifndef _WIN32
+TEST(ProbeDirectories, CacheFolderPlantedByAnotherHandIsNotUsed) {
+  TempDir temp;
+  ScopedVariable redirect("TMPDIR", Narrow(temp.path()));
+  const std::string planted = Narrow(temp.File(L"~ZorvanTemp.92482B06FB471E17"));
+  ASSERT_EQ(::mkdir(planted.c_str(), 0700), 0);
+  ASSERT_EQ(::chmod(planted.c_str(), 0777), 0);
+  EXPECT_EQ(Utils::GetCacheFolder(), L"");
+}
+#endif
+
+// ---- accounts and sessions -------------------------------------------------
+
+TEST(ProbeAccounts, UnknownAccountIsNoAdministrator) {
+  EXPECT_FALSE(Utils::IsAdminAccount(L"talvorin-no-such-user-7f3a"));
+  EXPECT_FALSE(Utils::IsAdminAccount(L""));
+}
+
+TEST(ProbeAccounts, ActiveSessionUserReplacesTheOutputWithAName) {
+  std::wstring user = L"\x1F\x1F sentinel";
+  if (Utils::GetActiveSessionUser(user)) {
+    EXPECT_FALSE(user.empty());
+    EXPECT_EQ(user.find(L'\x1F'), std::wstring::npos);
+  } else {
+    EXPECT_EQ(user, L"\x1F\x1F sentinel");
+  }
+#ifndef _WIN32
+  // Here the account database always knows the test's own user.
+  EXPECT_NE(user, L"\x1F\x1F sentinel");
+#endif
+}
+
+#ifndef _WIN32
+TEST(ProbeAccounts, RunAsAdminMeansEffectiveRoot) {
+  EXPECT_EQ(Utils::IsRunAsAdmin(), geteuid() == 0);
+}
+
+TEST(ProbeAccounts, RootIsAnAdministratorAndNobodyIsNot) {
+  EXPECT_TRUE(Utils::IsAdminAccount(L"root"));
+  EXPECT_FALSE(Utils::IsAdminAccount(L"nobody"));
+}
+
+TEST(ProbeAccounts, ActiveSeatUserComesFromLogindSessionRecords) {
+  struct Record {
+    std::wstring file;
+    std::string content;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Record> records;
+    std::wstring expected;
+  } cases[] = {
+      {"remote session without a seat is skipped",
+       {{L"c1", "UID=1000\nUSER=remote\nACTIVE=1\nSTATE=active\n"},
+        {L"2", "# private\nUID=1001\nUSER=console\nSEAT=seat0\nACTIVE=1\nSTATE=active\n"}},
+       L"console"},
+      {"inactive sessions are skipped",
+       {{L"3", "USER=waiting\nSEAT=seat0\nACTIVE=0\nSTATE=online\n"},
+        {L"4", "USER=closing\nSEAT=seat0\nACTIVE=0\nSTATE=closing\n"}},
+       L""},
+      {"STATE=active alone counts",
+       {{L"5", "USER=stateonly\nSEAT=seat0\nSTATE=active\n"}},
+       L"stateonly"},
+      {"seat0 wins over another seat",
+       {{L"6", "USER=second-seat\nSEAT=seat1\nACTIVE=1\n"},
+        {L"7", "USER=first-seat\nSEAT=seat0\nACTIVE=1\n"},
+        {L"8", "USER=also-second\nSEAT=seat1\nACTIVE=1\n"}},
+       L"first-seat"},
+      {"another seat when seat0 is idle",
+       {{L"9", "USER=idle\nSEAT=seat0\nACTIVE=0\n"},
+        {L"10", "USER=elsewhere\nSEAT=seat1\nACTIVE=1\n"}},
+       L"elsewhere"},
+      {"a record naming only the uid",
+       {{L"11", "UID=0\nSEAT=seat0\nACTIVE=1\n"}},
+       L"root"},
+      {"reference files are no records",
+       {{L"12.ref", "USER=ghost\nSEAT=seat0\nACTIVE=1\n"}},
+       L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir temp;
+    for (const Record& record : c.records) {
+      ASSERT_TRUE(TestSupport::WriteFileBytes(temp.File(record.file), record.content));
+    }
+    EXPECT_EQ(Utils::ActiveSeatUserFromSessions(Narrow(temp.path())), c.expected);
+  }
+  EXPECT_EQ(Utils::ActiveSeatUserFromSessions("/nonexistent/talvorin/sessions"), L"");
+}
+#endif
+
+// ---- processes -------------------------------------------------------------
+
+// The test child copied under a name nobody else runs; longer than the 15
+// bytes Linux keeps of a process's short name, so that only the executable's
+// full name can match.
+std::wstring CopyTestChild(const TempDir& temp, std::wstring& name) {
+  std::random_device random;
+  name = L"talvorin-probe-child-" + std::to_wstring(random()) + std::to_wstring(random());
+#ifdef _WIN32
+  name += L".exe";
+#endif
+  const std::wstring path = temp.File(name);
+  std::error_code error;
+  fs::copy_file(fs::path(TestSupport::TestChildPath()), fs::path(path), error);
+  return error ? std::wstring() : path;
+}
+
+void Terminate(std::uint32_t pid) {
+#ifdef _WIN32
+  if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, pid)) {
+    TerminateProcess(process, 1);
+    CloseHandle(process);
+  }
+#else
+  kill(static_cast<pid_t>(pid), SIGKILL);
+#endif
+}
+
+std::wstring Upper(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(c));
+  return text;
+}
+
+TEST(ProcessLookup, FindsAStartedProgramByItsExactName) {
+  TempDir temp;
+  std::wstring name;
+  const std::wstring path = CopyTestChild(temp, name);
+  ASSERT_FALSE(path.empty());
+  ASSERT_EQ(Utils::FindProcessId(name), 0u);
+
+  Utils::ChildProcess child;
+  child.Start(L"\"" + path + L"\" sleep 120000");
+  const std::uint32_t pid = child.ProcessId();
+  ASSERT_NE(pid, 0u);
+
+  EXPECT_EQ(Utils::FindProcessId(name), pid);
+  EXPECT_EQ(Utils::FindProcessId(Upper(name)), 0u);               // case matters
+  EXPECT_EQ(Utils::FindProcessId(name.substr(0, name.size() - 1)), 0u);  // whole name only
+  EXPECT_EQ(Utils::FindProcessId(path), 0u);                      // a name, not a path
+  EXPECT_EQ(Utils::FindProcessId(L"talvorin-nobody-runs-this"), 0u);
+
+  Terminate(pid);
+  child.WaitForExit();
+  child.Close();
+  EXPECT_EQ(Utils::FindProcessId(name), 0u);
+}
+
+#ifndef _WIN32
+TEST(ProcessLookup, FindsAProgramWhoseFileWasRemovedWhileItRuns) {
+  TempDir temp;
+  std::wstring name;
+  const std::wstring path = CopyTestChild(temp, name);
+  ASSERT_FALSE(path.empty());
+
+  Utils::ChildProcess child;
+  child.Start(L"\"" + path + L"\" sleep 120000");
+  const std::uint32_t pid = child.ProcessId();
+  ASSERT_TRUE(fs::remove(fs::path(path)));
+
+  EXPECT_EQ(Utils::FindProcessId(name), pid);
+
+  Terminate(pid);
+  child.WaitForExit();
+}
+#endif
+
+}  // namespace
