@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the benchmarks optimised and without sanitizers, then runs them.
+#   scripts/bench.sh            every benchmark with its default sizes
+#   scripts/bench.sh 256 5      arguments go to each benchmark (MiB, rounds)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/setup-debian.sh"
+cmake -S "$root" -B "$root/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DTALVORIN_TESTS=OFF -DTALVORIN_BENCH=ON >/dev/null
+cmake --build "$root/build/bench" -j "$(nproc)"
+"$root/build/bench/bin/file_md5_bench" "$@"
