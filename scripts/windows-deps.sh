@@ -15,6 +15,30 @@ toolchain="$here/cmake/mingw-w64-x86_64.cmake"
 jobs=$(nproc)
 mkdir -p "$prefix" "$deps_dir/src" "$deps_dir/stamps"
 
+# fetch_source_package <debian source package> <folder>: unpacks the package's
+# source, with Debian's patches applied, into the folder.
+fetch_source_package() {
+  (cd "$2" && apt-get source -q -o APT::Sandbox::User=root "$1" >/dev/null)
+}
+
+# install_source_files <debian source package> <name> <folder in the package> <files...>
+# For libraries the project compiles itself (the 7z decoder's C files): copies
+# the named files into prefix/src/<name>.
+install_source_files() {
+  local package=$1 name=$2 folder=$3; shift 3
+  local stamp="$deps_dir/stamps/$name"
+  [ -f "$stamp" ] && return 0
+  echo "windows-deps: taking $name from Debian source package $package"
+  local work="$deps_dir/src/$name"
+  rm -rf "$work" && mkdir -p "$work" "$prefix/src/$name"
+  fetch_source_package "$package" "$work"
+  local source_dir
+  source_dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d | head -n 1)
+  for f in "$@"; do cp "$source_dir/$folder/$f" "$prefix/src/$name/"; done
+  rm -rf "$work"
+  touch "$stamp"
+}
+
 # build_cmake_package <debian source package> <stamp name> [cmake options...]
 # Fetches the source package (Debian's patches applied), configures it with the
 # mingw toolchain, builds it statically and installs it into the prefix.
@@ -25,7 +49,7 @@ build_cmake_package() {
   echo "windows-deps: building $name from Debian source package $package"
   local work="$deps_dir/src/$name"
   rm -rf "$work" && mkdir -p "$work"
-  (cd "$work" && apt-get source -q "$package" >/dev/null)
+  fetch_source_package "$package" "$work"
   local source_dir
   source_dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d | head -n 1)
   cmake -S "$source_dir" -B "$work/build" -G Ninja \
@@ -41,4 +65,5 @@ build_cmake_package() {
   touch "$stamp"
 }
 
+# One line per library. zlib comes prebuilt from Debian's libz-mingw-w64-dev.
 build_cmake_package googletest googletest -DBUILD_GMOCK=ON -Dgtest_force_shared_crt=OFF

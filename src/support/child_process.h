@@ -95,8 +95,9 @@ class ChildProcess {
   PipePair errorPipe_;
   PipePair outputPipe_;
   PipePair inputPipe_;
-  // Per-OS process record: process and thread handles on Windows, the child's
-  // pid and its reaped exit status on Linux.
+  // Per-OS process record: process and thread handles on Windows; on POSIX
+  // processHandle_ holds the child's pid until it is reaped (threadHandle_ is
+  // unused). exited_/exitCode_ keep the end once seen, also past Close.
   OsHandle processHandle_ = kNoOsHandle;
   OsHandle threadHandle_ = kNoOsHandle;
   std::uint32_t processId_ = 0;

@@ -122,7 +122,7 @@ void ChildProcess::Start(const std::wstring& commandLine) {
 
   InheritList inheritList(inputPipe_.readEnd, outputPipe_.writeEnd, errorPipe_.writeEnd);
   DWORD flags = CREATE_NO_WINDOW;
-  if (false) {
+  if (inheritList.get() != nullptr) {
     startup.StartupInfo.cb = sizeof startup;
     startup.lpAttributeList = inheritList.get();
     flags |= EXTENDED_STARTUPINFO_PRESENT;
