@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -41,6 +42,27 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 std::string ReadFileBytes(const std::wstring& path) {
   std::ifstream in(fs::path(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(const char* name,
+                                                     std::optional<std::string> value)
+    : name_(name) {
+  if (const char* old = std::getenv(name)) old_ = old;
+  Set(value);
+}
+
+ScopedEnvironmentVariable::~ScopedEnvironmentVariable() { Set(old_); }
+
+void ScopedEnvironmentVariable::Set(const std::optional<std::string>& value) {
+#ifdef _WIN32
+  _putenv_s(name_, value ? value->c_str() : "");
+#else
+  if (value) {
+    setenv(name_, value->c_str(), 1);
+  } else {
+    unsetenv(name_);
+  }
+#endif
 }
 
 std::wstring ProgramFolder() {

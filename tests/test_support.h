@@ -1,6 +1,7 @@
 // Helpers the tests of every module share.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace TestSupport {
@@ -25,6 +26,21 @@ class TempDir {
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // The whole content of `path`, or empty.
 std::string ReadFileBytes(const std::wstring& path);
+
+// Sets an environment variable (nullopt: removes it) for the life of the
+// object, then puts the old value back.
+class ScopedEnvironmentVariable {
+ public:
+  ScopedEnvironmentVariable(const char* name, std::optional<std::string> value);
+  ~ScopedEnvironmentVariable();
+  ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+  ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+ private:
+  void Set(const std::optional<std::string>& value);
+  const char* name_;
+  std::optional<std::string> old_;
+};
 
 // The folder of the running test program (where the helper programs are built).
 std::wstring ProgramFolder();

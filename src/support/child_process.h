@@ -1,6 +1,11 @@
-// Starts another program hidden, with its standard input, output and error
-// redirected to anonymous pipes. Reading the output and deciding when the
-// child has ended belong to the callers.
+// Starts another program hidden, with its standard input and output
+// redirected to anonymous pipes and its standard error to the null device.
+// Reading the output and deciding when the child has ended belong to the
+// callers.
+//
+// Standard error is never read. Were it a pipe, a child writing more than the
+// pipe's buffer (4 KiB under Wine) to it would block for ever, and the
+// caller's read of the output with it: the installation would hang.
 #pragma once
 
 #include <cstddef>
@@ -43,7 +48,7 @@ class ChildProcess {
  public:
   static constexpr std::size_t kCommandLineCapacity = 1024;  // 1023 characters and a zero
 
-  ChildProcess();   // creates the three pipes; throws Exception when one fails
+  ChildProcess();   // creates the two pipes; throws Exception when one fails
   ~ChildProcess();  // Close()
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -54,9 +59,8 @@ class ChildProcess {
   // start, and also, before anything is started, when the command line has
   // more than 1023 characters (it is never cut short), holds a zero character,
   // names no program, or when Start was already called or the pipes closed.
-  // After a start the parent keeps only the read end of the output pipe and
-  // the read end of the error pipe: the child's standard input is at its end
-  // at once, since nobody ever writes to it.
+  // After a start the parent keeps only the read end of the output pipe: the
+  // child's standard input is at its end at once, since nobody writes to it.
   void Start(const std::wstring& commandLine);
 
   // Blocking read of the child's standard output: the number of bytes read,
@@ -79,8 +83,8 @@ class ChildProcess {
   // The system's id of the started child, 0 before Start.
   std::uint32_t ProcessId() const;
 
-  // Closes the process, then every pipe handle still open (input, output,
-  // error; write end before read end). The child is not stopped. Safe after a
+  // Closes the process, then every handle still open (input pipe, output
+  // pipe, write end before read end, then the null device). The child is not stopped. Safe after a
   // failed Start and safe to call twice.
   //
   // On POSIX the child is reaped here if it has already ended. One still
@@ -92,7 +96,7 @@ class ChildProcess {
 
  private:
   wchar_t commandLineBuffer_[kCommandLineCapacity] = {};
-  PipePair errorPipe_;
+  OsHandle errorSink_ = kNoOsHandle;  // the null device while a start is under way
   PipePair outputPipe_;
   PipePair inputPipe_;
   // Per-OS process record: process and thread handles on Windows; on POSIX

@@ -135,8 +135,7 @@ void ChildProcess::Start(const std::wstring& commandLine) {
     throw Exception();
   }
   if (inputPipe_.readEnd == kNoOsHandle || inputPipe_.writeEnd == kNoOsHandle ||
-      outputPipe_.readEnd == kNoOsHandle || outputPipe_.writeEnd == kNoOsHandle ||
-      errorPipe_.readEnd == kNoOsHandle || errorPipe_.writeEnd == kNoOsHandle) {
+      outputPipe_.readEnd == kNoOsHandle || outputPipe_.writeEnd == kNoOsHandle) {
     DEBUG_LOG(L"the pipes are closed");
     throw Exception();
   }
@@ -169,8 +168,14 @@ void ChildProcess::Start(const std::wstring& commandLine) {
   for (std::string& argument : narrow) argv.push_back(argument.data());
   argv.push_back(nullptr);
 
+  errorSink_ = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (errorSink_ == kNoOsHandle || !KeepAboveStandardStreams(errorSink_)) {
+    DEBUG_LOG(L"the null device cannot be opened, errno=%d", errno);
+    CloseDescriptor(errorSink_);
+    throw Exception();
+  }
   SpawnSetup setup;
-  if (!setup.Prepare(inputPipe_.readEnd, outputPipe_.writeEnd, errorPipe_.writeEnd)) {
+  if (!setup.Prepare(inputPipe_.readEnd, outputPipe_.writeEnd, errorSink_)) {
     DEBUG_LOG(L"spawn attributes could not be prepared");
     throw Exception();
   }
@@ -192,7 +197,7 @@ void ChildProcess::Start(const std::wstring& commandLine) {
   // The child holds its own copies now. Without ours the output pipe reports
   // its end once the child is gone, and the input pipe is at its end at once.
   outputPipe_.CloseWrite();
-  errorPipe_.CloseWrite();
+  CloseDescriptor(errorSink_);
   inputPipe_.CloseRead();
   inputPipe_.CloseWrite();
 }
@@ -253,7 +258,7 @@ void ChildProcess::Close() {
   threadHandle_ = kNoOsHandle;
   inputPipe_.Close();
   outputPipe_.Close();
-  errorPipe_.Close();
+  CloseDescriptor(errorSink_);
 }
 
 }  // namespace Utils

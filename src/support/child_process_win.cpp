@@ -89,8 +89,7 @@ void ChildProcess::Start(const std::wstring& commandLine) {
     throw Exception();
   }
   if (inputPipe_.readEnd == kNoOsHandle || inputPipe_.writeEnd == kNoOsHandle ||
-      outputPipe_.readEnd == kNoOsHandle || outputPipe_.writeEnd == kNoOsHandle ||
-      errorPipe_.readEnd == kNoOsHandle || errorPipe_.writeEnd == kNoOsHandle) {
+      outputPipe_.readEnd == kNoOsHandle || outputPipe_.writeEnd == kNoOsHandle) {
     DEBUG_LOG(L"the pipes are closed");
     throw Exception();
   }
@@ -107,20 +106,27 @@ void ChildProcess::Start(const std::wstring& commandLine) {
   // The parent's ends must not reach the child: a child holding the write
   // end of its own output pipe would keep the parent's read from ever ending.
   if (!::SetHandleInformation(outputPipe_.readEnd, HANDLE_FLAG_INHERIT, 0) ||
-      !::SetHandleInformation(errorPipe_.readEnd, HANDLE_FLAG_INHERIT, 0) ||
       !::SetHandleInformation(inputPipe_.writeEnd, HANDLE_FLAG_INHERIT, 0)) {
     DEBUG_LOG(L"SetHandleInformation failed, error=%d", static_cast<int>(::GetLastError()));
     throw Exception();
   }
 
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  errorSink_ = ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             &inheritable, OPEN_EXISTING, 0, nullptr);
+  if (errorSink_ == INVALID_HANDLE_VALUE) {
+    errorSink_ = kNoOsHandle;
+    DEBUG_LOG(L"the null device cannot be opened, error=%d", static_cast<int>(::GetLastError()));
+    throw Exception();
+  }
   STARTUPINFOEXW startup{};
   startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
   startup.StartupInfo.wShowWindow = SW_HIDE;
   startup.StartupInfo.hStdInput = inputPipe_.readEnd;
   startup.StartupInfo.hStdOutput = outputPipe_.writeEnd;
-  startup.StartupInfo.hStdError = errorPipe_.writeEnd;
+  startup.StartupInfo.hStdError = errorSink_;
 
-  InheritList inheritList(inputPipe_.readEnd, outputPipe_.writeEnd, errorPipe_.writeEnd);
+  InheritList inheritList(inputPipe_.readEnd, outputPipe_.writeEnd, errorSink_);
   DWORD flags = CREATE_NO_WINDOW;
   if (inheritList.get() != nullptr) {
     startup.StartupInfo.cb = sizeof startup;
@@ -146,7 +152,7 @@ void ChildProcess::Start(const std::wstring& commandLine) {
   // The child holds its own copies now. Without ours the output pipe reports
   // its end once the child is gone, and the input pipe is at its end at once.
   outputPipe_.CloseWrite();
-  errorPipe_.CloseWrite();
+  CloseOsHandle(errorSink_);
   inputPipe_.CloseRead();
   inputPipe_.CloseWrite();
 }
@@ -197,7 +203,7 @@ void ChildProcess::Close() {
   CloseOsHandle(processHandle_);
   inputPipe_.Close();
   outputPipe_.Close();
-  errorPipe_.Close();
+  CloseOsHandle(errorSink_);
 }
 
 }  // namespace Utils

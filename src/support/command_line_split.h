@@ -7,8 +7,10 @@
 
 namespace Utils {
 
-// The first argument (the program) follows the rule for program names: it
-// ends at the first space outside quotes and backslashes are taken literally.
+// The first argument (the program) follows the rule for program names, with
+// backslashes taken literally: a leading quote runs to the next quote, and
+// whatever follows it starts the next argument ("app"tail gives app, tail);
+// without a leading quote the name runs to the first blank.
 std::vector<std::wstring> SplitWindowsCommandLine(const std::wstring& commandLine);
 
 }  // namespace Utils

@@ -17,35 +17,10 @@
 
 namespace {
 
+using TestSupport::ScopedEnvironmentVariable;
+
 using TestSupport::TempDir;
 
-// Sets an environment variable for the life of the object, then puts the old
-// value back.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    Set(value.c_str());
-  }
-  ~ScopedVariable() { Set(old_ ? old_->c_str() : nullptr); }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
-
- private:
-  void Set(const char* value) {
-#ifdef _WIN32
-    _putenv_s(name_, value != nullptr ? value : "");
-#else
-    if (value != nullptr) {
-      setenv(name_, value, 1);
-    } else {
-      unsetenv(name_);
-    }
-#endif
-  }
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 std::string Narrow(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageAnsi); }
 
@@ -157,14 +132,14 @@ TEST(FileSystem, TempFolderFollowsTheEnvironment) {
 #else
   const char* variable = "TMPDIR";
 #endif
-  ScopedVariable redirect(variable, Narrow(temp.path()));
+  ScopedEnvironmentVariable redirect(variable, Narrow(temp.path()));
   EXPECT_EQ(Utils::TempFolder(), temp.path() + Utils::kPathSeparator);
 }
 
 #ifndef _WIN32
 TEST(FileSystem, TempFolderIgnoresARelativeTmpdir) {
   // A relative folder would change with the working directory.
-  ScopedVariable redirect("TMPDIR", "relative/folder");
+  ScopedEnvironmentVariable redirect("TMPDIR", "relative/folder");
   EXPECT_EQ(Utils::TempFolder(), L"/tmp/");
 }
 #endif

@@ -29,36 +29,11 @@
 
 namespace {
 
+using TestSupport::ScopedEnvironmentVariable;
+
 using TestSupport::TempDir;
 namespace fs = std::filesystem;
 
-// Sets (or, with nullopt, removes) an environment variable for the life of
-// the object, then puts the old value back.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    Set(value);
-  }
-  ~ScopedVariable() { Set(old_); }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
-
- private:
-  void Set(const std::optional<std::string>& value) {
-#ifdef _WIN32
-    _putenv_s(name_, value ? value->c_str() : "");
-#else
-    if (value) {
-      setenv(name_, value->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-#endif
-  }
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 std::string Narrow(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageAnsi); }
 
@@ -122,7 +97,7 @@ TEST(NetworkVerdict, EnvironmentOverrideTakesOnlyWholeNumbers) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value.value_or("(unset)"));
-    ScopedVariable variable("TALVORIN_NETWORK_VERDICT", c.value);
+    ScopedEnvironmentVariable variable("TALVORIN_NETWORK_VERDICT", c.value);
     EXPECT_EQ(Utils::NetworkVerdictOverride(), c.expected);
   }
 }
@@ -150,14 +125,14 @@ class ComScope {
 TEST(NetworkVerdict, CheckNetworkAnswersTheOverrideInsteadOfTheSystem) {
   ComScope com;
   for (const char* forced : {"65536", "0x20020", "0"}) {
-    ScopedVariable variable("TALVORIN_NETWORK_VERDICT", std::string(forced));
+    ScopedEnvironmentVariable variable("TALVORIN_NETWORK_VERDICT", std::string(forced));
     EXPECT_EQ(Utils::CheckNetwork(), *Utils::NetworkVerdictOverride()) << forced;
   }
 }
 
 TEST(NetworkVerdict, LiveAnswerIsConsistent) {
   ComScope com;
-  ScopedVariable variable("TALVORIN_NETWORK_VERDICT", std::nullopt);
+  ScopedEnvironmentVariable variable("TALVORIN_NETWORK_VERDICT", std::nullopt);
   const std::uint32_t verdict = Utils::CheckNetwork();
   const std::uint32_t internetBits = Utils::kConnectivityIpv4Internet | Utils::kConnectivityIpv6Internet;
   switch (High(verdict)) {
@@ -311,7 +286,7 @@ TEST(ProbeDirectories, CacheFolderIsMadeOneLevelDeepInTheTemporaryFolder) {
   const std::wstring expected =
       temp.path() + Utils::kPathSeparator + L"~ZorvanTemp.92482B06FB471E17" + Utils::kPathSeparator;
   {
-    ScopedVariable redirect(variable, Narrow(temp.path()));
+    ScopedEnvironmentVariable redirect(variable, Narrow(temp.path()));
     ASSERT_FALSE(Utils::DirectoryExists(expected));
     ASSERT_EQ(Utils::TempFolder(), temp.path() + Utils::kPathSeparator);
     EXPECT_EQ(Utils::GetCacheFolder(), expected);
@@ -321,7 +296,7 @@ TEST(ProbeDirectories, CacheFolderIsMadeOneLevelDeepInTheTemporaryFolder) {
   }
   {
     // The temporary folder itself is not made: no cache folder then.
-    ScopedVariable redirect(variable, Narrow(temp.File(L"gone")));
+    ScopedEnvironmentVariable redirect(variable, Narrow(temp.File(L"gone")));
     EXPECT_EQ(Utils::GetCacheFolder(), L"");
     EXPECT_FALSE(Utils::DirectoryExists(temp.File(L"gone")));
   }
@@ -330,7 +305,7 @@ TEST(ProbeDirectories, CacheFolderIsMadeOneLevelDeepInTheTemporaryFolder) {
 #ifndef _WIN32
 TEST(ProbeDirectories, CacheFolderPlantedByAnotherHandIsNotUsed) {
   TempDir temp;
-  ScopedVariable redirect("TMPDIR", Narrow(temp.path()));
+  ScopedEnvironmentVariable redirect("TMPDIR", Narrow(temp.path()));
   const std::string planted = Narrow(temp.File(L"~ZorvanTemp.92482B06FB471E17"));
   ASSERT_EQ(::mkdir(planted.c_str(), 0700), 0);
   ASSERT_EQ(::chmod(planted.c_str(), 0777), 0);
