@@ -95,6 +95,10 @@ class ChildProcess {
   PipePair& outputPipe() { return outputPipe_; }
 
  private:
+  // The checks every system's Start makes first; copies the line into the
+  // buffer or throws Exception.
+  void AcceptCommandLine(const std::wstring& commandLine);
+
   wchar_t commandLineBuffer_[kCommandLineCapacity] = {};
   OsHandle errorSink_ = kNoOsHandle;  // the null device while a start is under way
   PipePair outputPipe_;

@@ -125,29 +125,8 @@ void PipePair::CloseWrite() { CloseDescriptor(writeEnd); }
 
 void PipePair::CloseRead() { CloseDescriptor(readEnd); }
 
-ChildProcess::ChildProcess() = default;
-
-ChildProcess::~ChildProcess() { Close(); }
-
 void ChildProcess::Start(const std::wstring& commandLine) {
-  if (processId_ != 0) {
-    DEBUG_LOG(L"a child was already started");
-    throw Exception();
-  }
-  if (inputPipe_.readEnd == kNoOsHandle || inputPipe_.writeEnd == kNoOsHandle ||
-      outputPipe_.readEnd == kNoOsHandle || outputPipe_.writeEnd == kNoOsHandle) {
-    DEBUG_LOG(L"the pipes are closed");
-    throw Exception();
-  }
-  // Cutting the line short would start the program with other arguments than
-  // asked, and a zero would cut it short further on; refuse both instead.
-  if (commandLine.size() >= kCommandLineCapacity ||
-      commandLine.find(L'\0') != std::wstring::npos) {
-    DEBUG_LOG(L"command line refused, %d characters", static_cast<int>(commandLine.size()));
-    throw Exception();
-  }
-  commandLine.copy(commandLineBuffer_, commandLine.size());
-  commandLineBuffer_[commandLine.size()] = L'\0';
+  AcceptCommandLine(commandLine);
 
   const std::vector<std::wstring> arguments = SplitWindowsCommandLine(commandLine);
   if (arguments.empty() || arguments[0].empty()) {
@@ -247,8 +226,6 @@ std::uint32_t ChildProcess::WaitForExit() {
   }
   return exitCode_;
 }
-
-std::uint32_t ChildProcess::ProcessId() const { return processId_; }
 
 void ChildProcess::Close() {
   // A child that has ended is reaped now; one still running is left alone
