@@ -67,3 +67,5 @@ build_cmake_package() {
 
 # One line per library. zlib comes prebuilt from Debian's libz-mingw-w64-dev.
 build_cmake_package googletest googletest -DBUILD_GMOCK=ON -Dgtest_force_shared_crt=OFF
+build_cmake_package libjsoncpp jsoncpp -DJSONCPP_WITH_TESTS=OFF -DJSONCPP_WITH_POST_BUILD_UNITTEST=OFF \
+  -DJSONCPP_WITH_PKGCONFIG_SUPPORT=OFF -DBUILD_STATIC_LIBS=ON -DBUILD_OBJECT_LIBS=OFF
