@@ -6,10 +6,10 @@ set -euo pipefail
 packages=(
   # native build and tests
   g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-  libssl-dev libjsoncpp-dev
+  libssl-dev libjsoncpp-dev libcurl4-openssl-dev
   # Windows build: cross compiler, Wine to run its tests, sources of its libraries
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  mingw-w64-x86-64-dev wine wine64 dpkg-dev
+  mingw-w64-x86-64-dev wine wine64 dpkg-dev libz-mingw-w64-dev
   # benchmarks and tools the scripts use
   coreutils
 )

@@ -37,6 +37,7 @@ void InstallerSettings::ReadSettingsFile(const std::wstring& executablePath) {
   dlAppVersion = text(L"m_DlAppVersion", L"");
   downloadScale = DownloadScaleFromText(text(L"DownloadScale", L"0.7"));
   instCmd = text(L"InstCmd", L"");
+  caBundle = text(L"CaBundle", L"");
   productName = kProductName;
   productVersion = kProductVersion;
 }

@@ -48,6 +48,10 @@ struct InstallerSettings {
   std::wstring abGroup = L"IN";
   std::int32_t language = -1;
   bool insNew = false;
+  // An extra bundle of certificate authorities (a PEM file) that every HTTPS
+  // request trusts besides the system's, for servers with a private CA.
+  // Empty: the system's authorities only.
+  std::wstring caBundle;
 };
 
 // The record of this process, built from the constants and the settings file

@@ -41,6 +41,7 @@ TEST_F(SettingsFile, WithoutAFileTheBuiltInValuesHold) {
   EXPECT_EQ(settings.language, -1);
   EXPECT_TRUE(settings.curlReady);
   EXPECT_FALSE(settings.insNew);
+  EXPECT_EQ(settings.caBundle, L"");
 }
 
 TEST_F(SettingsFile, AnEmptyInstallSectionTurnsTheNetworkCheckOn) {
@@ -68,7 +69,8 @@ TEST_F(SettingsFile, EveryKeyIsRead) {
       "DlAppNameSuffix=.web\n"
       "m_DlAppVersion=2.0\n"
       "DownloadScale=0.5x\n"
-      "InstCmd=/lang=de\n");
+      "InstCmd=/lang=de\n"
+      "CaBundle=/etc/talvorin/ca.pem\n");
   EXPECT_EQ(settings.downloadUrl,
             L"http://127.0.0.1:8080/download_silent/software/456?r=download_silent");
   EXPECT_EQ(settings.downloadType, 2);
@@ -78,6 +80,7 @@ TEST_F(SettingsFile, EveryKeyIsRead) {
   EXPECT_EQ(settings.dlAppVersion, L"2.0");
   EXPECT_EQ(settings.downloadScale, 0.5);
   EXPECT_EQ(settings.instCmd, L"/lang=de");
+  EXPECT_EQ(settings.caBundle, L"/etc/talvorin/ca.pem");
 }
 
 TEST_F(SettingsFile, OnlyTheExactWordTrueIsTrue) {
