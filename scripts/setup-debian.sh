@@ -12,6 +12,7 @@ packages=(
   mingw-w64-x86-64-dev wine wine64 dpkg-dev libz-mingw-w64-dev
   # benchmarks and tools the scripts use
   coreutils
+  python3-pil fonts-inter  # skin image generator
 )
 
 missing=()
