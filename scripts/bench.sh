@@ -9,3 +9,5 @@ cmake -S "$root" -B "$root/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DTALVORIN_TESTS=OFF -DTALVORIN_BENCH=ON >/dev/null
 cmake --build "$root/build/bench" -j "$(nproc)"
 "$root/build/bench/bin/file_md5_bench" "$@"
+"$root/build/bench/bin/skin_archive_bench" "$@"
+"$root/build/bench/bin/download_bench" "$@"

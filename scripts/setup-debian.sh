@@ -11,8 +11,10 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev wine wine64 dpkg-dev libz-mingw-w64-dev
   # benchmarks and tools the scripts use
-  coreutils
+  coreutils 7zip
   python3-pil fonts-inter  # skin image generator
+  nginx curl aria2  # download benchmark
+  libcpp-httplib-dev  # the package server the download tests run against
 )
 
 missing=()

@@ -31,7 +31,25 @@ cmake -S . -B "$build/windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
 export WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine cmd /c exit >/dev/null 2>&1
 wineserver -p 120
+
+# Wine starts a native program but hands it neither our pipes nor a process
+# handle, so the Windows tests cannot run a package server of their own: one
+# server, from the Linux build, serves the whole run (tests keep apart by
+# scenario id). It reads its standard input from this script and ends with it.
+coproc package_server {
+  exec "$build/linux/bin/talvorin-package-server" --cert-dir "$build/package-server-certs" \
+    --stop-at-stdin-eof 2>/dev/null
+}
+if read -r -t 60 ports <&"${package_server[0]}"; then
+  export TALVORIN_PACKAGE_SERVER="$ports"
+  TALVORIN_PACKAGE_SERVER_CA=$(winepath -w "$build/package-server-certs/ca.pem")
+  export TALVORIN_PACKAGE_SERVER_CA
+else
+  echo "the package server did not start"
+  status=1
+fi
 (cd "$build/windows" && ctest --output-on-failure -j "$jobs") || status=1
+kill "$package_server_PID" 2>/dev/null || true
 wineserver -k 2>/dev/null || true
 
 if [ $status -eq 0 ]; then echo "=== all tests of both builds passed ==="; else echo "=== TESTS FAILED ==="; fi

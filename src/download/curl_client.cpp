@@ -1,1 +1,308 @@
-// in progress
+#include "download/curl_client.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "analytics/funnel_events.h"
+#include "app/installer_settings.h"
+#include "support/debug_log.h"
+#include "support/text.h"
+
+namespace {
+
+constexpr long kConnectTimeoutSeconds = 60;
+constexpr long kKeepAliveSeconds = 10;
+// libcurl 7.88 follows redirects without end by default; a server that loops
+// would hold the installer for ever. Later libcurl releases default to 30.
+constexpr long kMaxRedirects = 30;
+constexpr std::size_t kMaxErrorTextLength = 199;
+
+std::wstring CurlText(int code) {
+  // libcurl's table has no entry for the client's own negative codes; asking
+  // for CURL_LAST gives its text for an unknown code without forging an enum.
+  const CURLcode known = (code >= 0 && code < CURL_LAST) ? static_cast<CURLcode>(code) : CURL_LAST;
+  return Utils::ToWide(curl_easy_strerror(known), Utils::kCodePageAnsi);
+}
+
+void LogResult(const wchar_t* function, int line, int code) {
+  Utils::DebugLog(function, line, L"error:%d:%s", code, CurlText(code).c_str());
+}
+#define LOG_RESULT(code) LogResult(TV_LOG_FUNCTION_NAME(), __LINE__, static_cast<int>(code))
+
+std::size_t DiscardBody(char*, std::size_t size, std::size_t count, void*) { return size * count; }
+
+std::size_t WriteToFile(char* data, std::size_t size, std::size_t count, void* file) {
+  return std::fwrite(data, size, count, static_cast<std::FILE*>(file));
+}
+
+// The size of an open file, leaving its position at the end; -1 when it
+// cannot be told. Packages pass 2 GiB, so the 64-bit forms are needed.
+std::int64_t SizeOfOpenFile(std::FILE* file) {
+#ifdef _WIN32
+  if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
+  return _ftelli64(file);
+#else
+  if (fseeko(file, 0, SEEK_END) != 0) return -1;
+  return static_cast<std::int64_t>(ftello(file));
+#endif
+}
+
+// First failure wins, so one bad option is enough to skip the request.
+void Combine(CURLcode& combined, CURLcode result) {
+  if (combined == CURLE_OK) combined = result;
+}
+
+}  // namespace
+
+CurlClient::CurlClient(std::wstring url_, std::wstring localPath_, void* owner_, ProgressHook hook)
+    : url(std::move(url_)), localPath(std::move(localPath_)), owner(owner_), progressHook(hook) {}
+
+CurlClient::~CurlClient() {
+  abortRequested.store(true);
+  std::remove(Utils::ToNarrow(GetFilePath(true), Utils::kCodePageAnsi).c_str());
+}
+
+std::wstring CurlClient::GetFilePath(bool sideFile) const {
+  return sideFile ? localPath + L".part" : localPath;
+}
+
+std::string CurlClient::NarrowAddress(const std::wstring& address) {
+  // libcurl hands a file address to the C runtime's file functions, which
+  // take the ANSI code page; network addresses travel as UTF-8.
+  if (Utils::StartsWith(address, L"file:///")) return Utils::ToNarrow(address, Utils::kCodePageAnsi);
+  return Utils::ToNarrow(address, Utils::kCodePageUtf8);
+}
+
+CURLcode CurlClient::SetCommonOptions(CURL* easy) {
+  CURLcode combined = CURLE_OK;
+  const std::wstring& caBundle = Installer::TheInstallerSettings().caBundle;
+  if (!caBundle.empty()) {
+    const std::string caFile = Utils::ToNarrow(caBundle, Utils::kCodePageAnsi);
+    Combine(combined, curl_easy_setopt(easy, CURLOPT_CAINFO, caFile.c_str()));
+  }
+  Combine(combined, curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects));
+  // Keep-alive probes only notice a vanished peer; a peer that stays but
+  // sends nothing would otherwise hold the attempt for ever.
+  Combine(combined, curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L));
+  Combine(combined, curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, stallSeconds));
+  return combined;
+}
+
+int CurlClient::HeaderAbortCallback(void* client, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<CurlClient*>(client)->abortRequested.load() ? 1 : 0;
+}
+
+CurlEasyHandle CurlClient::HeaderRequest(const std::string& address, bool followRedirects,
+                                         bool includeHeader, CURLcode& optionResult) {
+  CurlEasyHandle easy(curl_easy_init());
+  if (!easy) return easy;
+  CURL* h = easy.get();
+  optionResult = CURLE_OK;
+  Combine(optionResult, curl_easy_setopt(h, CURLOPT_URL, address.c_str()));
+  if (followRedirects) Combine(optionResult, curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L));
+  if (includeHeader) Combine(optionResult, curl_easy_setopt(h, CURLOPT_HEADER, 1L));
+  Combine(optionResult, curl_easy_setopt(h, CURLOPT_NOBODY, 1L));
+  Combine(optionResult, curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &DiscardBody));
+  Combine(optionResult, curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds));
+  Combine(optionResult, SetCommonOptions(h));
+  // A header request waiting on a silent server must not hold up the
+  // destruction of its client.
+  Combine(optionResult, curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &HeaderAbortCallback));
+  Combine(optionResult, curl_easy_setopt(h, CURLOPT_XFERINFODATA, this));
+  Combine(optionResult, curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L));
+  return easy;
+}
+
+CurlEasyHandle CurlClient::Head(const std::string& address) {
+  CURLcode result = CURLE_OK;
+  CurlEasyHandle easy = HeaderRequest(address, true, false, result);
+  if (!easy) return easy;
+  if (result == CURLE_OK) {
+    result = curl_easy_perform(easy.get());
+    if (result != CURLE_OK) LOG_RESULT(result);
+  }
+  LOG_RESULT(result);
+  return easy;
+}
+
+void CurlClient::ReportBadLengthStatus(long status) {
+  zorvan::analytics::ReportTask(L"下载失败原因", 0.0f,
+                                L"1.获取文件大小的状态码为=" + std::to_wstring(status) + L"；",
+                                {{L"AB", L"IN"}});
+}
+
+double CurlClient::GetDownloadFileLength(CURL* easy) {
+  curl_off_t length = -1;
+  const CURLcode query = curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+  LOG_RESULT(query);
+  if (query != CURLE_OK) length = -1;
+  long status = 0;
+  if (curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status >= 200 &&
+      status <= 399)
+    return static_cast<double>(length);
+  ReportBadLengthStatus(status);
+  return -1.0;
+}
+
+std::string CurlClient::GetRealUrl_Str(const std::string& address) {
+  CURLcode result = CURLE_OK;
+  CurlEasyHandle easy = HeaderRequest(address, true, false, result);
+  std::string effective;
+  if (easy && result == CURLE_OK) {
+    result = curl_easy_perform(easy.get());
+    if (result != CURLE_OK) {
+      LOG_RESULT(result);
+    } else {
+      char* text = nullptr;
+      if (curl_easy_getinfo(easy.get(), CURLINFO_EFFECTIVE_URL, &text) == CURLE_OK && text) effective = text;
+    }
+  }
+  return effective.empty() ? address : effective;
+}
+
+double CurlClient::GetDownloadFileLength_Str(const std::string& address) {
+  CURLcode result = CURLE_OK;
+  CurlEasyHandle easy = HeaderRequest(address, false, true, result);
+  if (!easy) return -1.0;
+  curl_off_t length = -1;
+  if (result == CURLE_OK) {
+    curl_easy_perform(easy.get());
+    if (curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK) length = -1;
+    long status = 0;
+    result = curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (result != CURLE_OK || status < 200 || status > 400) ReportBadLengthStatus(status);
+  }
+  LOG_RESULT(result);
+  return static_cast<double>(length);
+}
+
+int CurlClient::ProgressCallback(void* client, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
+  auto* self = static_cast<CurlClient*>(client);
+  if (self->abortRequested.load()) return 1;
+
+  const std::int64_t seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                   std::chrono::system_clock::now().time_since_epoch())
+                                   .count();
+  if (seconds <= self->lastProgressTime) return 0;
+  self->lastProgressTime = seconds;
+
+  curl_off_t speedBytes = 0;
+  curl_easy_getinfo(self->handle, CURLINFO_SPEED_DOWNLOAD_T, &speedBytes);
+  const double speed = static_cast<double>(speedBytes);
+
+  double percent = 0.0;
+  if (self->fileLength > kMinimumLength) {
+    const std::int64_t already = std::max<std::int64_t>(self->resumeOffset, 0);
+    percent = (static_cast<double>(now) + static_cast<double>(already)) / self->fileLength * 100.0;
+  } else {
+    if (now <= 0 || total <= 0) return 0;
+    percent = static_cast<double>(now) * 100.0 / static_cast<double>(total);
+  }
+  if (percent != 0.0) {
+    if (self->progressHook) self->progressHook(self->owner, speed, percent);
+    if (total != 0)
+      DEBUG_LOG(L" %dM %dM   progress:%f%%  speed:%f \n", static_cast<int>(now / 1048576),
+                static_cast<int>(total / 1048576), static_cast<double>(static_cast<float>(percent)),
+                static_cast<double>(static_cast<float>(speed / 1024.0)));
+  }
+  return 0;
+}
+
+int CurlClient::Start() {
+  DEBUG_LOG(L"start download");
+
+  const std::string sideNarrow = Utils::ToNarrow(GetFilePath(true), Utils::kCodePageAnsi);
+  const std::string localNarrow = Utils::ToNarrow(localPath, Utils::kCodePageAnsi);
+  const std::string urlNarrow = NarrowAddress(url);
+
+  int result = 0;
+  std::FILE* file = nullptr;
+  curl_slist* headers = nullptr;
+
+  if (realUrl.empty() || fileLength < kMinimumLength) {
+    if (CurlEasyHandle head = Head(urlNarrow)) {
+      char* effective = nullptr;
+      if (curl_easy_getinfo(head.get(), CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+        realUrl = effective;
+      else
+        realUrl.clear();
+      fileLength = GetDownloadFileLength(head.get());
+    }
+  }
+  if (realUrl.empty() || fileLength < kMinimumLength) {
+    realUrl = GetRealUrl_Str(urlNarrow);
+    if (!realUrl.empty()) fileLength = GetDownloadFileLength_Str(realUrl);
+    if (fileLength < kMinimumLength) result = kNoLength;
+  }
+
+  if (result == 0) {
+    handle = curl_easy_init();
+    if (!handle) result = kNoEasyHandle;
+  }
+  if (result == 0) {
+    file = std::fopen(sideNarrow.c_str(), "ab+");
+    if (!file) {
+      errorText = Utils::ToWide(std::strerror(errno), Utils::kCodePageAnsi).substr(0, kMaxErrorTextLength);
+      result = kSideFileUnopenable;
+    }
+  }
+  if (result == 0) {
+    // No Accept-Encoding: the body is stored as received, and a compressed
+    // answer would fail its digest on every attempt.
+    headers = curl_slist_append(headers, "Connection: keep-alive");
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(handle, CURLOPT_TCP_KEEPALIVE, 1L);
+    curl_easy_setopt(handle, CURLOPT_TCP_KEEPIDLE, kKeepAliveSeconds);
+    curl_easy_setopt(handle, CURLOPT_TCP_KEEPINTVL, kKeepAliveSeconds);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT, 0L);
+
+    CURLcode options = CURLE_OK;
+    Combine(options, curl_easy_setopt(handle, CURLOPT_URL, realUrl.c_str()));
+    Combine(options, curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L));
+    Combine(options, curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &WriteToFile));
+    Combine(options, curl_easy_setopt(handle, CURLOPT_WRITEDATA, file));
+    Combine(options, curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L));
+    Combine(options, curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &ProgressCallback));
+    Combine(options, curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this));
+    Combine(options, curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L));
+    Combine(options, curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds));
+    Combine(options, SetCommonOptions(handle));
+    resumeOffset = SizeOfOpenFile(file);
+    if (resumeOffset > 0)
+      Combine(options, curl_easy_setopt(handle, CURLOPT_RESUME_FROM_LARGE,
+                                        static_cast<curl_off_t>(resumeOffset)));
+    result = options == CURLE_OK ? static_cast<int>(curl_easy_perform(handle)) : static_cast<int>(options);
+  }
+
+  LOG_RESULT(result);
+  if (handle) {
+    curl_easy_cleanup(handle);
+    handle = nullptr;
+  }
+  curl_slist_free_all(headers);
+  if (file) {
+    // The last buffered bytes reach the disk only here; a full disk must
+    // count as the write error it is, not as a finished file.
+    if (std::fclose(file) != 0 && result == 0) {
+      result = CURLE_WRITE_ERROR;
+      LOG_RESULT(result);
+    }
+  }
+
+  if (result == 0) {
+    std::remove(localNarrow.c_str());
+    if (std::rename(sideNarrow.c_str(), localNarrow.c_str()) != 0) {
+      // Reporting success here would hand a missing or stale target to the
+      // digest check, which lets an unreadable file pass.
+      errorText = Utils::ToWide(std::strerror(errno), Utils::kCodePageAnsi).substr(0, kMaxErrorTextLength);
+      result = kRenameFailed;
+      LOG_RESULT(result);
+    }
+  }
+
+  DEBUG_LOG(L"end download");
+  return result;
+}

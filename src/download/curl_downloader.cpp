@@ -1,1 +1,111 @@
-// in progress
+#include "download/curl_downloader.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <utility>
+
+#include "support/debug_log.h"
+#include "support/digest.h"
+#include "support/text.h"
+
+namespace {
+
+constexpr int kAttemptBudget = 12;
+constexpr auto kPauseBetweenTries = std::chrono::milliseconds(500);
+constexpr std::size_t kDigestLength = 32;
+
+}  // namespace
+
+CCurlDownloader::CCurlDownloader(NotifyCallback callback_, std::wstring url_, std::wstring localPath_)
+    : callback(std::move(callback_)),
+      localPath(std::move(localPath_)),
+      url(std::move(url_)),
+      client(url, localPath, this, &CCurlDownloader::ProgressHook) {
+  std::remove(Utils::ToNarrow(client.GetFilePath(true), Utils::kCodePageAnsi).c_str());
+}
+
+CCurlDownloader::~CCurlDownloader() {
+  client.RequestAbort();
+  std::unique_ptr<Utils::Thread> last;
+  {
+    std::lock_guard<std::mutex> lock(workerMutex);
+    stopping = true;
+    last = std::move(worker);
+  }
+  // Each worker waits for its predecessor, so waiting for the newest one
+  // waits for them all.
+  last.reset();
+}
+
+void CCurlDownloader::Start() {
+  std::lock_guard<std::mutex> lock(workerMutex);
+  // A worker answering its last notification while the owner goes away must
+  // not start one that nobody would wait for.
+  if (stopping) return;
+  // The previous worker is not waited for here: Start may be running on that
+  // very worker (answering its RETRY), and a caller on another thread should
+  // not block either. The new worker waits for it instead, before its first
+  // notification, and releases it.
+  std::shared_ptr<Utils::Thread> previous(std::move(worker));
+  worker = std::make_unique<Utils::Thread>(this, L"ABDEF", [this, previous](void*) mutable {
+    if (previous) {
+      previous->Join();
+      previous.reset();
+    }
+    dlThreadFun();
+  });
+  if (worker->IsCreated()) worker->Resume();
+}
+
+void CCurlDownloader::Notify(DownloadCode code, double value, const wchar_t* text) {
+  callback(code, value, text);
+}
+
+void CCurlDownloader::ProgressHook(void* owner, double bytesPerSecond, double percent) {
+  if (bytesPerSecond > 0 && percent <= 100.0)
+    static_cast<CCurlDownloader*>(owner)->Notify(DL_CODE_PROGRESS, percent / 100.0, L"");
+}
+
+void CCurlDownloader::dlThreadFun() {
+  Notify(DL_CODE_START, 1.0, L"");
+  if (localPath.empty()) {
+    // Carrying on would download into ".part" in whatever folder is current
+    // and then fail to rename it onto an empty name: the outcome is known.
+    Notify(DL_CODE_FAIL, 1.0, L"");
+    return;
+  }
+
+  int result = client.Start();
+  int budget = kAttemptBudget;
+  while (result != 0) {
+    // The owner is going away: nobody waits for the outcome any more.
+    if (client.AbortRequested()) return;
+    budget -= result == CURLE_PARTIAL_FILE ? 1 : 2;
+    if (budget < 1) {
+      Notify(DL_CODE_FAIL, static_cast<double>(result), kEngineLibCurl);
+      return;
+    }
+    DEBUG_LOG(L"CurlDownLoader Code=%d", result);
+    std::this_thread::sleep_for(kPauseBetweenTries);
+    result = client.Start();
+  }
+
+  const std::string expected = Utils::Md5FromUrl(client.RealUrl());
+  if (expected.size() == kDigestLength) {
+    const std::string actual = Utils::FileMd5(Utils::ToNarrow(localPath, Utils::kCodePageAnsi));
+    if (actual.size() == kDigestLength && actual != expected) {
+      Notify(DL_CODE_ERROR, 0.0, L"curl文件md5校验失败");
+      if (retried) {
+        Notify(DL_CODE_FAIL, 0.0, kEngineLibCurl);
+      } else {
+        retried = true;
+        Notify(DL_CODE_RETRY, 0.0, kEngineLibCurl);
+      }
+      return;
+    }
+  } else {
+    Notify(DL_CODE_ERROR, 0.0, L"curl获取url-md5失败");
+  }
+  Notify(DL_CODE_SUCCESS, 0.0, kEngineLibCurl);
+}

@@ -1,1 +1,681 @@
-// in progress
+#include "download/mt_curl_downloader.h"
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "app/installer_settings.h"
+#include "support/debug_log.h"
+#include "support/digest.h"
+#include "support/process_info.h"
+#include "support/text.h"
+
+namespace {
+
+constexpr std::int64_t kRangeUnit = 10485760;  // 10 MiB
+constexpr std::size_t kMaxRanges = 2;
+// Below this the server's answer cannot be a package.
+constexpr std::int64_t kMinimumLength = 256;
+constexpr int kRangeBudget = 12;
+constexpr long kConnectTimeoutSeconds = 60;
+// libcurl 7.x follows redirects without limit by default; a redirect loop
+// would otherwise hold the installer for ever.
+constexpr long kMaxRedirects = 30;
+// The header request carries no body, so the low-speed guard of the ranges
+// cannot bound it; a server that accepts and never answers must not hang us.
+constexpr long kHeaderRequestTimeoutSeconds = 120;
+constexpr std::chrono::milliseconds kRangeStartSpacing{100};
+constexpr std::chrono::milliseconds kRangeRetryPause{400};
+
+constexpr wchar_t kDigestMismatch[] = L"mtcurl文件md5校验失败";
+constexpr wchar_t kDigestMissing[] = L"mtcurl获取url-md5失败";
+
+// Whose thread the calling thread is, so that Start can tell a call from
+// inside this downloader's own notifications from a call by its owner.
+struct ThreadRole {
+  const CMTCurlDownloader::State* owner = nullptr;
+  bool outcomeSent = false;
+};
+thread_local ThreadRole tlsRole;
+
+std::wstring Wide(const std::string& narrow) { return Utils::ToWide(narrow, Utils::kCodePageAnsi); }
+
+std::wstring CurlText(CURLcode code) { return Wide(curl_easy_strerror(code)); }
+
+// Addresses go to libcurl as UTF-8, except local files, whose names are in
+// the system's code page.
+std::string NarrowAddress(const std::wstring& url) {
+  if (Utils::StartsWith(url, L"file:///")) return Utils::ToNarrow(url, Utils::kCodePageAnsi);
+  return Utils::ToNarrow(url, Utils::kCodePageUtf8);
+}
+
+// Size of a file, or -1 when it cannot be read.
+std::int64_t FileSize(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return -1;
+  std::int64_t size = -1;
+#ifdef _WIN32
+  if (_fseeki64(file, 0, SEEK_END) == 0) size = _ftelli64(file);
+#else
+  if (fseeko(file, 0, SEEK_END) == 0) size = ftello(file);
+#endif
+  std::fclose(file);
+  return size;
+}
+
+// A private certificate authority named in the settings is trusted by every
+// request besides the system's own.
+CURLcode ApplyCaBundle(CURL* handle) {
+  const std::wstring& bundle = Installer::TheInstallerSettings().caBundle;
+  if (bundle.empty()) return CURLE_OK;
+  return curl_easy_setopt(handle, CURLOPT_CAINFO, Utils::ToNarrow(bundle, Utils::kCodePageAnsi).c_str());
+}
+
+size_t DiscardData(char*, size_t size, size_t count, void*) { return size * count; }
+
+}  // namespace
+
+// One byte range of the package and its part file.
+struct DownloadPartNode {
+  DownloadPartNode() = default;
+  DownloadPartNode(const DownloadPartNode&) = delete;
+  DownloadPartNode& operator=(const DownloadPartNode&) = delete;
+  ~DownloadPartNode() {
+    CloseFile();
+    if (handle) curl_easy_cleanup(handle);
+  }
+  void CloseFile() {
+    if (file) std::fclose(file);
+    file = nullptr;
+  }
+
+  std::FILE* file = nullptr;
+  std::int64_t nextOffset = 0;  // absolute offset of the next byte this range needs
+  std::int64_t lastOffset = -1;  // absolute offset of its last byte
+  CURL* handle = nullptr;
+  std::string url;
+  std::string partPath;
+  std::int32_t state = -1;  // -1 to fetch, 0 complete, else the last failure
+  std::atomic<std::int64_t> received{0};
+  std::int64_t packageLength = 0;
+
+  // Per transfer: where the server's answer starts in the package, and
+  // whether that answer continues this range's part file.
+  std::int64_t answerFirstByte = -1;
+  bool answerChecked = false;
+  bool answerUsable = false;
+};
+
+struct CMTCurlDownloader::State {
+  std::vector<std::unique_ptr<DownloadPartNode>> parts;
+  NotifyCallback callback;
+  std::wstring localPath;
+  std::wstring url;
+  std::string realUrl;
+  // Wide enough for any length a server reports; a narrower field would
+  // turn a package of 2 GiB or more into nonsense.
+  std::int64_t fileLength = -1;
+  std::string expectedMd5;
+  double lastPercent = 0.0;  // 0.0 also means no progress worth resuming is kept
+  std::atomic<std::int32_t> activeParts{0};
+  std::mutex lock;  // lastProgressTime, lastPercent and the progress notification
+  std::int64_t lastProgressTime = 0;
+  bool retried = false;
+  std::atomic<long> stallSeconds{5};
+
+  // Lifetime of the threads: range and finishing threads count themselves
+  // here, and the destructor turns `aborting` on and waits for them.
+  std::atomic<bool> aborting{false};
+  std::mutex threadsMutex;
+  std::condition_variable threadsChanged;
+  int liveThreads = 0;
+
+  void Notify(std::int32_t code, double value, const wchar_t* text) {
+    // Once the owner is going away nobody may be told anything.
+    if (aborting || !callback) return;
+    if (code == DL_CODE_SUCCESS || code == DL_CODE_FAIL || code == DL_CODE_RETRY)
+      tlsRole.outcomeSent = true;
+    callback(code, value, text);
+  }
+
+  // Sleeps unless the downloader is being destroyed; false when it is.
+  bool Pause(std::chrono::milliseconds duration) {
+    std::unique_lock<std::mutex> guard(threadsMutex);
+    return !threadsChanged.wait_for(guard, duration, [this] { return aborting.load(); });
+  }
+
+  void RequestAbort() {
+    {
+      std::lock_guard<std::mutex> guard(threadsMutex);
+      aborting = true;
+    }
+    threadsChanged.notify_all();
+  }
+
+  void WaitForThreads(int atMost) {
+    std::unique_lock<std::mutex> guard(threadsMutex);
+    threadsChanged.wait(guard, [&] { return liveThreads <= atMost; });
+  }
+
+  double LastPercent() {
+    std::lock_guard<std::mutex> guard(lock);
+    return lastPercent;
+  }
+  void SetLastPercent(double value) {
+    std::lock_guard<std::mutex> guard(lock);
+    lastPercent = value;
+  }
+};
+
+namespace {
+
+using State = CMTCurlDownloader::State;
+
+// Counts a range or finishing thread among the downloader's live threads
+// from before the thread exists until its very last step, and keeps the
+// shared state alive that long.
+class LiveThread {
+ public:
+  explicit LiveThread(std::shared_ptr<State> state) : state_(std::move(state)) {
+    std::lock_guard<std::mutex> guard(state_->threadsMutex);
+    ++state_->liveThreads;
+  }
+  LiveThread(LiveThread&&) noexcept = default;
+  LiveThread& operator=(LiveThread&&) = delete;
+  LiveThread(const LiveThread&) = delete;
+  LiveThread& operator=(const LiveThread&) = delete;
+  ~LiveThread() {
+    if (!state_) return;
+    {
+      std::lock_guard<std::mutex> guard(state_->threadsMutex);
+      --state_->liveThreads;
+    }
+    state_->threadsChanged.notify_all();
+  }
+  const std::shared_ptr<State>& state() const { return state_; }
+
+ private:
+  std::shared_ptr<State> state_;
+};
+
+void DeletePartFiles(const State& state) {
+  for (std::size_t i = 0; i < kMaxRanges; ++i)
+    std::remove(CMTCurlDownloader::PartPath(state.localPath, static_cast<int>(i)).c_str());
+}
+
+int AbortOnly(void* clientp, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<State*>(clientp)->aborting ? 1 : 0;
+}
+
+// Learns the final address, the length and the expected digest with one
+// header-only request.
+bool GetRealDownloadUrl(State& state, const std::string& address) {
+  state.realUrl.clear();
+  state.expectedMd5.clear();
+  state.fileLength = 0;
+  if (!Installer::TheInstallerSettings().curlReady) return false;
+
+  CURL* handle = curl_easy_init();
+  if (!handle) return false;
+  curl_slist* headers = curl_slist_append(nullptr, "Connection: keep-alive");
+  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+
+  CURLcode result = CURLE_OK;
+  auto set = [&](CURLcode optionResult) {
+    if (result == CURLE_OK) result = optionResult;
+  };
+  set(curl_easy_setopt(handle, CURLOPT_URL, address.c_str()));
+  set(curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L));
+  set(curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects));
+  set(curl_easy_setopt(handle, CURLOPT_NOBODY, 1L));
+  set(curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &DiscardData));
+  set(curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds));
+  set(curl_easy_setopt(handle, CURLOPT_TIMEOUT, kHeaderRequestTimeoutSeconds));
+  set(curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L));
+  set(curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L));
+  set(curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &AbortOnly));
+  set(curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &state));
+  set(ApplyCaBundle(handle));
+  if (result == CURLE_OK) {
+    result = curl_easy_perform(handle);
+    if (result != CURLE_OK) DEBUG_LOG(L"error:%d:%s", static_cast<int>(result), CurlText(result).c_str());
+  }
+  if (result == CURLE_OK) {
+    char* effective = nullptr;
+    if (curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective &&
+        *effective) {
+      state.realUrl = effective;
+      DEBUG_LOG(L"Download File real url %s", Wide(state.realUrl).c_str());
+      state.expectedMd5 = Utils::Md5FromUrl(state.realUrl);
+    }
+    curl_off_t length = -1;
+    long status = 0;
+    if (curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status >= 200 &&
+        status <= 399) {
+      state.fileLength = static_cast<std::int64_t>(length);
+      DEBUG_LOG(L"Download File Length %lld", static_cast<long long>(state.fileLength));
+    }
+  }
+  curl_easy_cleanup(handle);
+  curl_slist_free_all(headers);
+  return !state.realUrl.empty() && state.fileLength >= kMinimumLength;
+}
+
+// Remembers where each answer of a transfer starts: a redirect chain brings
+// several answers, each opening with its status line.
+size_t ReadHeaderLine(char* data, size_t size, size_t count, void* userdata) {
+  auto* node = static_cast<DownloadPartNode*>(userdata);
+  const std::size_t length = size * count;
+  const std::string line(data, length);
+  auto startsWithNoCase = [&line](const char* prefix) {
+    std::size_t i = 0;
+    for (; prefix[i]; ++i) {
+      if (i >= line.size()) return false;
+      char c = line[i];
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      if (c != prefix[i]) return false;
+    }
+    return true;
+  };
+  if (startsWithNoCase("http/")) {
+    node->answerFirstByte = -1;
+  } else if (startsWithNoCase("content-range:")) {
+    // "Content-Range: bytes <first>-<last>/<length>"
+    std::size_t i = std::char_traits<char>::length("content-range:");
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (line.compare(i, 5, "bytes") == 0) {
+      i += 5;
+      while (i < line.size() && line[i] == ' ') ++i;
+      std::int64_t first = 0;
+      bool digits = false;
+      for (; i < line.size() && line[i] >= '0' && line[i] <= '9' && first < (INT64_MAX - 9) / 10; ++i) {
+        first = first * 10 + (line[i] - '0');
+        digits = true;
+      }
+      if (digits && i < line.size() && line[i] == '-') node->answerFirstByte = first;
+    }
+  }
+  return length;
+}
+
+size_t WritePartData(char* data, size_t size, size_t count, void* userdata) {
+  auto* node = static_cast<DownloadPartNode*>(userdata);
+  if (!node->file || node->nextOffset > node->lastOffset) return 0;
+  if (!node->answerChecked) {
+    // A server that ignores the range, or answers another one, would put
+    // bytes of the wrong place into the part file; only an answer that
+    // continues it exactly is written. A plain 200 is that answer when the
+    // range is the whole package from its first byte.
+    node->answerChecked = true;
+    long status = 0;
+    curl_easy_getinfo(node->handle, CURLINFO_RESPONSE_CODE, &status);
+    node->answerUsable =
+        (status == 206 && node->answerFirstByte == node->nextOffset) ||
+        (status == 200 && node->nextOffset == 0 && node->lastOffset + 1 == node->packageLength);
+    if (!node->answerUsable)
+      DEBUG_LOG(L"range %lld-%lld not honoured: status %d, answer from %lld",
+                static_cast<long long>(node->nextOffset), static_cast<long long>(node->lastOffset),
+                static_cast<int>(status), static_cast<long long>(node->answerFirstByte));
+  }
+  if (!node->answerUsable) return 0;
+  const std::size_t offered = size * count;
+  const std::size_t remaining = static_cast<std::size_t>(node->lastOffset - node->nextOffset + 1);
+  const std::size_t wanted = offered < remaining ? offered : remaining;
+  const std::size_t written = std::fwrite(data, 1, wanted, node->file);
+  node->nextOffset += static_cast<std::int64_t>(written);
+  node->received += static_cast<std::int64_t>(written);
+  return written;
+}
+
+int ReportProgress(void* clientp, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  State& state = *static_cast<State*>(clientp);
+  // Progress never stops a transfer, except that the downloader's end does.
+  if (state.aborting) return 1;
+  std::lock_guard<std::mutex> guard(state.lock);
+  const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+  if (now <= state.lastProgressTime) return 0;
+  state.lastProgressTime = now;
+  double percent = 0.0;
+  if (state.fileLength >= kMinimumLength) {
+    for (const auto& node : state.parts) {
+      const std::int64_t received = node->received;
+      if (received > 0)
+        percent += static_cast<double>(received) * 100.0 / static_cast<double>(state.fileLength);
+    }
+  }
+  if (percent > 100.0) return 0;
+  if (percent - state.lastPercent >= 1.0) {
+    state.lastPercent = percent;
+    state.Notify(DL_CODE_PROGRESS, percent / 100.0, L"");
+  }
+  return 0;
+}
+
+CURLcode DownloadExe(State& state, DownloadPartNode& node) {
+  if (node.nextOffset > node.lastOffset) {
+    // Filled by an earlier try whose end failed: nothing left to ask for.
+    node.CloseFile();
+    node.state = 0;
+    return CURLE_OK;
+  }
+  char range[64];
+  std::snprintf(range, sizeof range, "%lld-%lld", static_cast<long long>(node.nextOffset),
+                static_cast<long long>(node.lastOffset));
+  node.answerChecked = false;
+  node.answerUsable = false;
+  node.answerFirstByte = -1;
+
+  CURL* handle = node.handle;
+  CURLcode result = CURLE_OK;
+  auto set = [&](CURLcode optionResult) {
+    if (result == CURLE_OK) result = optionResult;
+  };
+  set(curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L));
+  set(curl_easy_setopt(handle, CURLOPT_URL, node.url.c_str()));
+  set(curl_easy_setopt(handle, CURLOPT_TIMEOUT, 0L));
+  set(curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L));
+  set(curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects));
+  set(curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &WritePartData));
+  set(curl_easy_setopt(handle, CURLOPT_WRITEDATA, &node));
+  set(curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &ReadHeaderLine));
+  set(curl_easy_setopt(handle, CURLOPT_HEADERDATA, &node));
+  set(curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L));
+  set(curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &ReportProgress));
+  set(curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &state));
+  set(curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L));
+  set(curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds));
+  set(ApplyCaBundle(handle));
+  set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L));
+  set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, state.stallSeconds.load()));
+  set(curl_easy_setopt(handle, CURLOPT_RANGE, range));
+  if (result != CURLE_OK) {
+    curl_easy_reset(handle);
+    return result;
+  }
+
+  result = curl_easy_perform(handle);
+  if (result != CURLE_OK)
+    DEBUG_LOG(L"error:%d:%s", static_cast<int>(result), CurlText(result).c_str());
+  else
+    DEBUG_LOG(L"curl_easy_cleanup");
+  curl_easy_reset(handle);
+  // A server may end an answer cleanly before the range's end (a shorter
+  // Content-Range); the range is not complete then.
+  if (result == CURLE_OK && node.nextOffset <= node.lastOffset) result = CURLE_PARTIAL_FILE;
+  if (result == CURLE_OK) node.CloseFile();
+  node.state = static_cast<std::int32_t>(result);
+  return result;
+}
+
+void DownloadThreadFun(const std::shared_ptr<State>& state, DownloadPartNode& node) {
+  tlsRole = ThreadRole{state.get(), false};
+  int budget = kRangeBudget;
+  CURLcode result = DownloadExe(*state, node);
+  while (result != CURLE_OK && budget > 0 && !state->aborting) {
+    budget -= result == CURLE_PARTIAL_FILE ? 1 : 2;
+    DEBUG_LOG(L"CurlDownLoader Code=%d", static_cast<int>(result));
+    if (!state->Pause(kRangeRetryPause)) break;
+    result = DownloadExe(*state, node);
+  }
+  node.CloseFile();
+  --state->activeParts;
+}
+
+void ReleaseNodes(State& state) { state.parts.clear(); }
+
+// The attempt failed: ask once in the downloader's life to be started again,
+// otherwise give up.
+void FailAttempt(State& state, std::int32_t error) {
+  ReleaseNodes(state);
+  // After the final failure no attempt will resume the part files.
+  if (state.LastPercent() == 0.0 || state.retried) DeletePartFiles(state);
+  if (state.retried) {
+    state.SetLastPercent(0.0);
+    state.Notify(DL_CODE_FAIL, error, kEngineLibCurl);
+  } else {
+    state.retried = true;
+    state.Notify(DL_CODE_RETRY, error, kEngineLibCurl);
+  }
+}
+
+// Appends the later part files to the first one. True when the first part
+// file then holds exactly the whole package.
+bool JoinParts(const State& state) {
+  const std::string first = CMTCurlDownloader::PartPath(state.localPath, 0);
+  std::FILE* out = std::fopen(first.c_str(), "ab+");
+  if (!out) {
+    DEBUG_LOG(L"cannot reopen %s", Wide(first).c_str());
+    return false;
+  }
+  bool ok = true;
+  std::vector<char> block(std::size_t{1} << 20);
+  for (std::size_t i = 1; i < state.parts.size(); ++i) {
+    const std::string path = CMTCurlDownloader::PartPath(state.localPath, static_cast<int>(i));
+    if (std::FILE* in = std::fopen(path.c_str(), "rb+")) {
+      for (;;) {
+        const std::size_t n = std::fread(block.data(), 1, block.size(), in);
+        if (n > 0 && std::fwrite(block.data(), 1, n, out) != n) ok = false;
+        if (n < block.size() || !ok) break;
+      }
+      if (std::ferror(in)) ok = false;
+      std::fclose(in);
+    }
+    DEBUG_LOG(L"partPath::%s", Wide(path).c_str());
+    std::remove(path.c_str());
+  }
+  if (std::fclose(out) != 0) ok = false;
+  // A part file that vanished or stopped short would otherwise go unnoticed
+  // whenever the address carries no digest.
+  return ok && FileSize(first) == state.fileLength;
+}
+
+void WaitForFinishThreadFun(const std::shared_ptr<State>& state, std::vector<std::thread>& ranges) {
+  tlsRole = ThreadRole{state.get(), false};
+  for (std::thread& range : ranges)
+    if (range.joinable()) range.join();
+
+  if (state->aborting) {
+    ReleaseNodes(*state);
+    DeletePartFiles(*state);
+    return;
+  }
+
+  std::int32_t error = 0;
+  for (const auto& node : state->parts) {
+    if (node->state != 0) {
+      error = node->state;
+      break;
+    }
+  }
+  if (error != 0) {
+    FailAttempt(*state, error);
+    return;
+  }
+
+  state->SetLastPercent(0.0);
+  const bool joined = JoinParts(*state);
+  ReleaseNodes(*state);
+  if (!joined) {
+    DeletePartFiles(*state);
+    FailAttempt(*state, CMTCurlDownloader::kJoinFailed);
+    return;
+  }
+
+  // The digest is checked before the package reaches the target, so a
+  // package that fails it never replaces what the target held.
+  const std::string joinedPath = CMTCurlDownloader::PartPath(state->localPath, 0);
+  if (state->expectedMd5.size() == 32) {
+    const std::string actual = Utils::FileMd5(joinedPath);
+    if (actual.size() == 32 && actual != state->expectedMd5) {
+      state->Notify(DL_CODE_ERROR, 0.0, kDigestMismatch);
+      std::remove(joinedPath.c_str());
+      if (state->retried) {
+        DEBUG_LOG(L"finish recv, md5 chaek failed and retry failed.");
+        state->Notify(DL_CODE_FAIL, 0.0, kEngineLibCurl);
+      } else {
+        state->retried = true;
+        DEBUG_LOG(L"finish recv, md5 chaek failed retry once.");
+        state->Notify(DL_CODE_RETRY, 0.0, kEngineLibCurl);
+      }
+      return;
+    }
+  } else {
+    state->Notify(DL_CODE_ERROR, 0.0, kDigestMissing);
+  }
+
+  const std::string target = Utils::ToNarrow(state->localPath, Utils::kCodePageAnsi);
+  std::remove(target.c_str());
+  if (std::rename(joinedPath.c_str(), target.c_str()) != 0) {
+    DEBUG_LOG(L"cannot move the package to %s", state->localPath.c_str());
+    DeletePartFiles(*state);
+    FailAttempt(*state, CMTCurlDownloader::kJoinFailed);
+    return;
+  }
+  DEBUG_LOG(L"finish recv");
+  state->Notify(DL_CODE_SUCCESS, 0.0, kEngineLibCurl);
+}
+
+void StartDown(const std::shared_ptr<State>& state) {
+  tlsRole = ThreadRole{state.get(), false};
+  state->Notify(DL_CODE_START, 1.0, L"");
+  DEBUG_LOG(L"start download");
+  if (state->localPath.empty()) {
+    // Part files would land in the working folder and the package nowhere.
+    state->Notify(DL_CODE_FAIL, 1.0, L"");
+    return;
+  }
+  const std::string address = NarrowAddress(state->url);
+  if (state->LastPercent() == 0.0) DeletePartFiles(*state);
+
+  if (state->realUrl.empty() || state->fileLength < kMinimumLength) {
+    if (!GetRealDownloadUrl(*state, address)) {
+      state->Notify(DL_CODE_FAIL, 0.0, kEngineLibCurl);
+      return;
+    }
+  }
+
+  std::int64_t count = state->fileLength / kRangeUnit;
+  if (count < 1) count = 1;
+  if (count > static_cast<std::int64_t>(kMaxRanges)) count = kMaxRanges;
+  const std::int64_t size = state->fileLength / count;
+  for (std::int64_t i = 0; i < count; ++i) {
+    auto node = std::make_unique<DownloadPartNode>();
+    node->url = state->realUrl;
+    node->partPath = CMTCurlDownloader::PartPath(state->localPath, static_cast<int>(i));
+    node->handle = curl_easy_init();
+    node->packageLength = state->fileLength;
+    const std::int64_t offset = i * size;
+    const std::int64_t rangeSize = i + 1 == count ? state->fileLength - offset : size;
+    std::int64_t existing = FileSize(node->partPath);
+    if (existing < 0) existing = 0;
+    if (existing > rangeSize) {
+      // Not a piece of this range: start it afresh.
+      std::remove(node->partPath.c_str());
+      existing = 0;
+    }
+    node->received = existing;
+    node->nextOffset = offset + existing;
+    node->lastOffset = offset + rangeSize - 1;
+    if (node->nextOffset > node->lastOffset) {
+      node->state = 0;
+    } else {
+      node->state = -1;
+      node->file = std::fopen(node->partPath.c_str(), "ab+");
+      if (!node->file)
+        node->state = CMTCurlDownloader::kPartFileUnavailable;
+      else if (!node->handle)
+        node->state = CURLE_FAILED_INIT;
+    }
+    state->parts.push_back(std::move(node));
+  }
+
+  // The finishing thread owns the range threads and joins them, so the
+  // outcome follows only after every range has ended.
+  auto ranges = std::make_shared<std::vector<std::thread>>();
+  bool first = true;
+  for (const auto& node : state->parts) {
+    if (node->state != -1) continue;
+    if (!first) state->Pause(kRangeStartSpacing);
+    first = false;
+    ++state->activeParts;
+    DownloadPartNode* part = node.get();
+    try {
+      ranges->emplace_back([ticket = LiveThread(state), part]() { DownloadThreadFun(ticket.state(), *part); });
+    } catch (const std::system_error&) {
+      --state->activeParts;
+      DEBUG_LOG(L"cannot start a range thread");
+    }
+  }
+  try {
+    std::thread([ticket = LiveThread(state), ranges]() {
+      WaitForFinishThreadFun(ticket.state(), *ranges);
+    }).detach();
+  } catch (const std::system_error&) {
+    WaitForFinishThreadFun(state, *ranges);
+  }
+}
+
+}  // namespace
+
+std::string CMTCurlDownloader::PartPath(const std::wstring& localPath, int index) {
+  return Utils::ToNarrow(localPath, Utils::kCodePageAnsi) + "_" + std::to_string(index);
+}
+
+CMTCurlDownloader::CMTCurlDownloader(NotifyCallback callback, const std::wstring& url,
+                                     const std::wstring& localPath)
+    : state_(std::make_shared<State>()) {
+  state_->callback = std::move(callback);
+  state_->url = url;
+  state_->localPath = localPath;
+  if (!localPath.empty()) DeletePartFiles(*state_);
+}
+
+CMTCurlDownloader::~CMTCurlDownloader() {
+  state_->RequestAbort();
+  const std::uint32_t self = Utils::CurrentThreadId();
+  for (std::unique_ptr<Utils::Thread>* worker : {&worker_, &retiredWorker_}) {
+    if (*worker && (*worker)->ThreadId() == self) {
+      // Joining the calling thread would never end; leaving its small record
+      // behind is the lesser harm.
+      DEBUG_LOG(L"destroyed on its own worker");
+      (void)worker->release();
+    }
+  }
+  worker_.reset();
+  retiredWorker_.reset();
+  const bool onOwnThread = tlsRole.owner == state_.get();
+  state_->WaitForThreads(onOwnThread ? 1 : 0);
+  // No attempt can resume the part files of a downloader that is gone.
+  if (!onOwnThread && !state_->localPath.empty()) DeletePartFiles(*state_);
+}
+
+void CMTCurlDownloader::SetStallSeconds(long seconds) { state_->stallSeconds = seconds; }
+
+void CMTCurlDownloader::Start() {
+  const bool onOwnThread = tlsRole.owner == state_.get();
+  if (onOwnThread && !tlsRole.outcomeSent) {
+    DEBUG_LOG(L"Start ignored: the running attempt has not ended");
+    return;
+  }
+  state_->WaitForThreads(onOwnThread ? 1 : 0);
+  const std::uint32_t self = Utils::CurrentThreadId();
+  if (retiredWorker_ && retiredWorker_->ThreadId() != self) retiredWorker_.reset();
+  if (worker_) {
+    if (worker_->ThreadId() == self)
+      retiredWorker_ = std::move(worker_);
+    else
+      worker_.reset();
+  }
+  std::shared_ptr<State> state = state_;
+  worker_ = std::make_unique<Utils::Thread>(nullptr, L"ABDEF", [state](void*) { StartDown(state); });
+  if (worker_->IsCreated()) worker_->Resume();
+}

@@ -1,0 +1,93 @@
+// One HTTP(S) download into a local file with libcurl's easy interface: the
+// final address and length are learned first, the body goes into
+// "<target>.part" (resumed when that file already holds data) and is renamed
+// onto the target only after a transfer that ended without error.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct CurlEasyDeleter {
+  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+using CurlEasyHandle = std::unique_ptr<CURL, CurlEasyDeleter>;
+
+class CurlClient {
+ public:
+  // Called with (owner, average speed in bytes per second, percentage done).
+  using ProgressHook = void (*)(void* owner, double bytesPerSecond, double percent);
+
+  // Results of Start besides 0 (success) and libcurl's own positive codes.
+  static constexpr int kRenameFailed = -995;        // the finished side file could not become the target
+  static constexpr int kSideFileUnopenable = -996;  // ErrorText() says why
+  static constexpr int kNoEasyHandle = -997;
+  static constexpr int kNoLength = -998;            // no final address, or under 1 MiB; nothing transferred
+
+  static constexpr double kMinimumLength = 1048576.0;
+  // A transfer that receives nothing for this long ends with libcurl's
+  // time-out result instead of waiting for ever.
+  static constexpr long kDefaultStallSeconds = 60;
+
+  CurlClient(std::wstring url, std::wstring localPath, void* owner, ProgressHook hook);
+  // Stops a transfer running on another thread at its next progress callback
+  // and deletes the side file.
+  ~CurlClient();
+  CurlClient(const CurlClient&) = delete;
+  CurlClient& operator=(const CurlClient&) = delete;
+
+  // One complete attempt on the calling thread; blocks until it ends.
+  int Start();
+
+  // Header-only request that follows redirects; the handle keeps the
+  // effective address and the response data. Null when no handle could be made.
+  CurlEasyHandle Head(const std::string& address);
+  // The content length recorded in `handle` when its status was 200..399, else -1.0.
+  double GetDownloadFileLength(CURL* handle);
+  // The final address of `address` after redirects, or `address` itself.
+  std::string GetRealUrl_Str(const std::string& address);
+  // The content length a header-only request to `address` (redirects not
+  // followed) reports, whatever its status; -1.0 when none.
+  double GetDownloadFileLength_Str(const std::string& address);
+
+  // The side file's path when `sideFile`, else the target's.
+  std::wstring GetFilePath(bool sideFile) const;
+
+  // Makes the running transfer (if any) and every later one stop at once.
+  void RequestAbort() { abortRequested.store(true); }
+  bool AbortRequested() const { return abortRequested.load(); }
+  void SetStallSeconds(long seconds) { stallSeconds = seconds; }
+
+  const std::string& RealUrl() const { return realUrl; }
+  double FileLength() const { return fileLength; }
+  std::int64_t ResumeOffset() const { return resumeOffset; }
+  const std::wstring& ErrorText() const { return errorText; }
+
+ private:
+  static int ProgressCallback(void* client, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t);
+  static int HeaderAbortCallback(void* client, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+  // Options every request of this client carries: the CA bundle of the
+  // settings, the redirect bound, the stall bound and the abort check.
+  CURLcode SetCommonOptions(CURL* handle);
+  CurlEasyHandle HeaderRequest(const std::string& address, bool followRedirects, bool includeHeader,
+                               CURLcode& optionResult);
+  void ReportBadLengthStatus(long status);
+  // Narrow form of an address as libcurl gets it.
+  static std::string NarrowAddress(const std::wstring& address);
+
+  std::wstring url;
+  std::wstring localPath;
+  void* owner;
+  CURL* handle = nullptr;
+  ProgressHook progressHook;
+  double fileLength = -1.0;
+  std::int64_t resumeOffset = -1;
+  std::int64_t lastProgressTime = 0;
+  std::atomic<bool> abortRequested{false};
+  std::wstring errorText;
+  std::string realUrl;
+  long stallSeconds = kDefaultStallSeconds;
+};
