@@ -5,6 +5,7 @@
 #include <map>
 
 #include "test_support.h"
+#include "ui/skin_package.h"
 
 namespace {
 
@@ -136,6 +137,18 @@ TEST(Language, AnEarlierInstallationKeepsItsLanguage) {
   EXPECT_EQ(name, L"ja-JP");
   InterfaceTexts texts;
   EXPECT_EQ(Installer::LoadLanguage(0, name, SkinWith({{L"language.json", kTable}}), texts), 9);
+}
+
+TEST(Language, TheShippedSkinCarriesNoLanguageTable) {
+  InterfaceTexts texts;
+  EXPECT_EQ(Installer::LoadLanguage(3, L"ja-JP", &Ui::ReadSkinFile, texts), 0);
+  EXPECT_EQ(texts.Size(), 0u);
+  // The shipped layouts have no language combo box: the package gets no code.
+  ASSERT_NE(Ui::ReadSkinFile(L"mainWnd.xml"), std::nullopt);
+  const std::string_view layout = *Ui::ReadSkinFile(L"mainWnd.xml");
+  const bool hasCombo = layout.find("\"languageCombo\"") != std::string_view::npos;
+  EXPECT_FALSE(hasCombo);
+  EXPECT_EQ(Installer::PackageLanguageCode(hasCombo, 0), L"");
 }
 
 TEST(Language, PackageLanguageCode) {
