@@ -149,11 +149,6 @@ std::int32_t DownloadOnce(const std::wstring& address, const std::wstring& local
 
 }  // namespace
 
-std::wstring CWinDownloader::ServiceAddress(const std::wstring& url) {
-  if (Utils::StartsWith(url, L"file:///")) return url;
-  return Utils::UrlEncode(url);
-}
-
 CWinDownloader::CWinDownloader(NotifyCallback callback, const std::wstring& url,
                                const std::wstring& localPath)
     // The progress hook gets its copy now: copying it in Start would race
@@ -168,13 +163,6 @@ CWinDownloader::~CWinDownloader() {
   aborting_ = true;
   bindCallback_->aborting = true;
   // worker_, the last member, is joined first.
-}
-
-void CWinDownloader::Start() { worker_.Resume(); }
-
-void CWinDownloader::Notify(std::int32_t code, double value, const wchar_t* text) {
-  if (aborting_ || !callback_) return;
-  callback_(code, value, text);
 }
 
 void CWinDownloader::WorkerBody() {

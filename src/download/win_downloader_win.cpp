@@ -83,11 +83,6 @@ class CWinDownloader::CBindCallback final : public IBindStatusCallback, public I
   std::atomic<ULONG> expectedBytes{0};
 };
 
-std::wstring CWinDownloader::ServiceAddress(const std::wstring& url) {
-  if (Utils::StartsWith(url, L"file:///")) return url;
-  return Utils::UrlEncode(url);
-}
-
 CWinDownloader::CWinDownloader(NotifyCallback callback, const std::wstring& url,
                                const std::wstring& localPath)
     // The status callback gets its copy now: copying it in Start would race
@@ -102,13 +97,6 @@ CWinDownloader::~CWinDownloader() {
   aborting_ = true;
   bindCallback_->aborting = true;
   // worker_, the last member, is joined first.
-}
-
-void CWinDownloader::Start() { worker_.Resume(); }
-
-void CWinDownloader::Notify(std::int32_t code, double value, const wchar_t* text) {
-  if (aborting_ || !callback_) return;
-  callback_(code, value, text);
 }
 
 // Some versions of the service report success for an error page or an
