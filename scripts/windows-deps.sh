@@ -21,24 +21,6 @@ fetch_source_package() {
   (cd "$2" && apt-get source -q -o APT::Sandbox::User=root "$1" >/dev/null)
 }
 
-# install_source_files <debian source package> <name> <folder in the package> <files...>
-# For libraries the project compiles itself (the 7z decoder's C files): copies
-# the named files into prefix/src/<name>.
-install_source_files() {
-  local package=$1 name=$2 folder=$3; shift 3
-  local stamp="$deps_dir/stamps/$name"
-  [ -f "$stamp" ] && return 0
-  echo "windows-deps: taking $name from Debian source package $package"
-  local work="$deps_dir/src/$name"
-  rm -rf "$work" && mkdir -p "$work" "$prefix/src/$name"
-  fetch_source_package "$package" "$work"
-  local source_dir
-  source_dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d | head -n 1)
-  for f in "$@"; do cp "$source_dir/$folder/$f" "$prefix/src/$name/"; done
-  rm -rf "$work"
-  touch "$stamp"
-}
-
 # build_cmake_package <debian source package> <stamp name> [cmake options...]
 # Fetches the source package (Debian's patches applied), configures it with the
 # mingw toolchain, builds it statically and installs it into the prefix.
