@@ -6,6 +6,8 @@
 //   echo-args [arg]...  each argument on its own line (checks splitting end to end)
 //   exit <code>         exits with <code> (decimal; up to 32 bits on Windows)
 //   sleep <ms>          waits, then exits 0
+//   wait-for <file> <ms>  waits until <file> exists (exit 0) or <ms> pass (exit 1);
+//                       lets a test end a long-lived child without killing it
 //   read-stdin          reads standard input to its end, prints the byte count
 //   stderr <bytes>      writes that many bytes to standard error, then prints "done"
 //   list-fds            (POSIX) prints the numbers of its open descriptors, one a line
@@ -104,6 +106,19 @@ int main(int argc, char** argv) {
     if (argc != 3 || !ParseNumber(argv[2], &milliseconds)) return kUsageError;
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     return 0;
+  }
+  if (mode == "wait-for") {
+    unsigned long long milliseconds = 0;
+    if (argc != 4 || !ParseNumber(argv[3], &milliseconds)) return kUsageError;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (std::FILE* file = std::fopen(argv[2], "rb")) {
+        std::fclose(file);
+        return 0;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return 1;
   }
   if (mode == "read-stdin") {
     unsigned long long total = 0;
