@@ -7,33 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench_files.h"
 #include "support/digest.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-bool MakeFile(const fs::path& path, std::uintmax_t size) {
-  std::error_code error;
-  if (fs::exists(path, error) && fs::file_size(path, error) == size) return true;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  std::mt19937_64 random(42);
-  std::vector<std::uint64_t> block(1 << 17);
-  for (std::uintmax_t written = 0; written < size;) {
-    for (auto& word : block) word = random();
-    const auto chunk = static_cast<std::streamsize>(
-        std::min<std::uintmax_t>(size - written, block.size() * sizeof(std::uint64_t)));
-    out.write(reinterpret_cast<const char*>(block.data()), chunk);
-    written += static_cast<std::uintmax_t>(chunk);
-  }
-  return static_cast<bool>(out);
-}
 
 std::string RunMd5sum(const fs::path& path) {
   const std::string command = "md5sum '" + path.string() + "'";
@@ -64,7 +47,7 @@ int main(int argc, char** argv) {
   const char* folder = std::getenv("TALVORIN_BENCH_DIR");
   const fs::path path = fs::path(folder != nullptr ? folder : fs::temp_directory_path().string()) /
                         ("talvorin-md5-bench-" + std::to_string(mebibytes) + "MiB.bin");
-  if (!MakeFile(path, mebibytes << 20)) {
+  if (!Bench::MakeRandomFile(path, mebibytes << 20, 42)) {
     std::fprintf(stderr, "cannot write %s\n", path.c_str());
     return 1;
   }

@@ -47,12 +47,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench_files.h"
 #include "support/digest.h"
 
 namespace fs = std::filesystem;
@@ -74,29 +74,6 @@ volatile std::sig_atomic_t stopRequested = 0;
 extern "C" void RequestStop(int) { stopRequested = 1; }
 
 // ---------------------------------------------------------------- files
-
-bool MakePackage(const fs::path& path, std::uintmax_t size, std::uint64_t seed) {
-  std::error_code error;
-  if (fs::exists(path, error) && fs::file_size(path, error) == size) return true;
-  const fs::path partial = path.string() + ".writing";
-  {
-    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    std::mt19937_64 random(seed);
-    std::vector<std::uint64_t> block(1 << 17);
-    for (std::uintmax_t written = 0; written < size;) {
-      for (auto& word : block) word = random();
-      const auto chunk = static_cast<std::streamsize>(
-          std::min<std::uintmax_t>(size - written, block.size() * sizeof(std::uint64_t)));
-      out.write(reinterpret_cast<const char*>(block.data()), chunk);
-      written += static_cast<std::uintmax_t>(chunk);
-    }
-    if (!out) return false;
-  }
-  // Renamed only when complete, so an interrupted run never leaves a short
-  // package that a later run would take for a finished one.
-  fs::rename(partial, path, error);
-  return !error;
-}
 
 std::string ReadText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -548,7 +525,7 @@ int main(int argc, char** argv) {
     package.route = size == 256 ? "/software/456" : "/big/software/456";
     std::printf("preparing %s\n", package.file.c_str());
     std::fflush(stdout);
-    if (!MakePackage(package.file, static_cast<std::uintmax_t>(size) * kMiB, 0x7a1u + static_cast<unsigned>(size))) {
+    if (!Bench::MakeRandomFile(package.file, static_cast<std::uintmax_t>(size) * kMiB, 0x7a1u + static_cast<unsigned>(size))) {
       std::fprintf(stderr, "cannot write %s\n", package.file.c_str());
       return 1;
     }
