@@ -37,3 +37,18 @@ function(talvorin_os_sources target)
     target_sources(${target} PRIVATE ${module}_${TALVORIN_OS_SUFFIX}.cpp)
   endforeach()
 endfunction()
+
+# talvorin_glob_sources(<target> <folder>...): adds every portable .cpp file
+# below each folder and, of the per-OS files, only this build's (<name>_win.cpp
+# or <name>_posix.cpp). Lets an area grow file by file without editing lists.
+function(talvorin_glob_sources target)
+  foreach(folder IN LISTS ARGN)
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+    foreach(file IN LISTS found)
+      if(file MATCHES "_(win|posix)\\.cpp$" AND NOT file MATCHES "_${TALVORIN_OS_SUFFIX}\\.cpp$")
+        continue()
+      endif()
+      target_sources(${target} PRIVATE ${file})
+    endforeach()
+  endforeach()
+endfunction()
