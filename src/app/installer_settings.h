@@ -52,6 +52,10 @@ struct InstallerSettings {
   // request trusts besides the system's, for servers with a private CA.
   // Empty: the system's authorities only.
   std::wstring caBundle;
+  // Where analytics batches are posted and where the location-and-time
+  // service answers. Empty: nothing is sent, every record stays staged.
+  std::wstring analyticsServerUrl;
+  std::wstring locationServiceUrl;
 };
 
 // The record of this process, built from the constants and the settings file

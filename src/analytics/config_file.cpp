@@ -1,0 +1,118 @@
+#include "analytics/config_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "analytics/sdk/file_path.h"
+#include "support/profile_file.h"
+#include "support/text.h"
+
+namespace zorvan::analytics {
+
+namespace {
+
+std::string Trim(const std::string& text) {
+  const char* blanks = " \t\r\n";
+  const std::size_t first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string ReadAll(const std::string& file) {
+  std::ifstream in(zv_transport::FilePath(file), std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Cuts to at most `bytes` without splitting a UTF-8 character.
+std::string CutUtf8(const std::string& text, std::size_t bytes) {
+  if (text.size() <= bytes) return text;
+  std::size_t end = bytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
+}  // namespace
+
+bool FileExistsUtf8(const std::string& file) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(zv_transport::FilePath(file), error);
+}
+
+std::string ReadConfigValue(const std::string& file, const std::string& section,
+                            const std::string& key) {
+  const std::string text = ReadAll(file);
+  if (text.empty()) return std::string();
+  const auto value = Utils::FindProfileValue(Utils::ToWide(text, Utils::kCodePageUtf8),
+                                             Utils::ToWide(section, Utils::kCodePageUtf8),
+                                             Utils::ToWide(key, Utils::kCodePageUtf8));
+  if (!value) return std::string();
+  return CutUtf8(Utils::ToNarrow(Utils::CleanProfileValue(*value), Utils::kCodePageUtf8),
+                 kConfigValueBytes);
+}
+
+std::string SetConfigValueInText(const std::string& text, const std::string& section,
+                                 const std::string& key, const std::string& value) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  const std::string entry = key + "=" + value;
+  bool inSection = false;
+  std::size_t sectionEnd = lines.size();
+  bool found = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string trimmed = Trim(lines[i]);
+    if (!trimmed.empty() && trimmed.front() == '[') {
+      if (inSection) {
+        sectionEnd = i;
+        break;
+      }
+      const std::size_t close = trimmed.find(']');
+      inSection = close != std::string::npos && SameName(Trim(trimmed.substr(1, close - 1)), section);
+      continue;
+    }
+    if (!inSection) continue;
+    const std::size_t equals = trimmed.find('=');
+    if (equals != std::string::npos && SameName(Trim(trimmed.substr(0, equals)), key)) {
+      lines[i] = entry;
+      found = true;
+      break;
+    }
+  }
+  if (!found) {
+    if (inSection) {
+      // Behind the section's last non-empty line.
+      std::size_t at = sectionEnd;
+      while (at > 0 && Trim(lines[at - 1]).empty()) --at;
+      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), entry);
+    } else {
+      lines.push_back("[" + section + "]");
+      lines.push_back(entry);
+    }
+  }
+  std::string out;
+  for (const std::string& line : lines) out += line + "\r\n";
+  return out;
+}
+
+bool WriteConfigValues(const std::string& file, const std::string& section,
+                       const std::vector<std::pair<std::string, std::string>>& values) {
+  std::string text = ReadAll(file);
+  for (const auto& [key, value] : values) text = SetConfigValueInText(text, section, key, value);
+  std::ofstream out(zv_transport::FilePath(file), std::ios::binary | std::ios::trunc);
+  out << text;
+  return static_cast<bool>(out.flush());
+}
+
+}  // namespace zorvan::analytics
