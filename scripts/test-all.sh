@@ -48,7 +48,21 @@ else
   echo "the package server did not start"
   status=1
 fi
+# The analytics collector, likewise: one for the run, tests apart by id.
+coproc collector {
+  exec "$build/linux/bin/talvorin-collector" --cert-dir "$build/collector-certs" \
+    --stop-at-stdin-eof 2>/dev/null
+}
+if read -r -t 60 collector_ports <&"${collector[0]}"; then
+  export TALVORIN_COLLECTOR="$collector_ports"
+  TALVORIN_COLLECTOR_CA=$(winepath -w "$build/collector-certs/ca.pem")
+  export TALVORIN_COLLECTOR_CA
+else
+  echo "the collector did not start"
+  status=1
+fi
 (cd "$build/windows" && ctest --output-on-failure -j "$jobs") || status=1
+kill "$collector_PID" 2>/dev/null || true
 kill "$package_server_PID" 2>/dev/null || true
 wineserver -k 2>/dev/null || true
 

@@ -33,6 +33,9 @@ void InitAnalytics() {
 }
 
 void InitAnalyticsWith(const TrackerInitParams& params) {
+  // The transport is one per process: an earlier tracker ends (and stages
+  // what it holds) before the new one takes the transport over.
+  ShutdownAnalytics();
   auto impl = std::make_unique<AnalyticsTrackerImpl>(params);
   try {
     impl->init();

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "analytics/analytics_init.h"
 #include "analytics/collector_fixture.h"
@@ -225,6 +227,41 @@ TEST_F(TrackerTest, AFailingEventIsDroppedAndNamedOnlyWhenALoggerExists) {
   testing::internal::CaptureStdout();
   wrapper.trackTask(ZvEventTask{}, ZvContextProperties());
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST_F(TrackerTest, ASecondInitialisationHandsTheTransportOver) {
+  const std::string first = TestSupport::PackageServer::NewId("first");
+  const std::string second = TestSupport::PackageServer::NewId("second");
+  InitAnalyticsWith(Params(Collector::Shared().CollectUrl(first)));
+  ReportTask(L"下载器启动", 0.0f, L"", kGroupIn);
+  InitAnalyticsWith(Params(Collector::Shared().CollectUrl(second)));
+  ReportTask(L"安装成功", 0.0f, L"", kGroupIn);
+  ShutdownAnalytics();
+  const auto sentFirst = Collector::Shared().Records(first);
+  const auto sentSecond = Collector::Shared().Records(second);
+  ASSERT_EQ(sentFirst.size(), 1u);
+  ASSERT_EQ(sentSecond.size(), 1u);
+  EXPECT_EQ(Member(sentFirst[0], "zv_task_name"), "下载器启动");
+  EXPECT_EQ(Member(sentSecond[0], "zv_task_name"), "安装成功");
+}
+
+TEST_F(TrackerTest, WithBackgroundServicesTheLocationIsRememberedAndTheEndStillFlushes) {
+  const std::string id = TestSupport::PackageServer::NewId("background");
+  TrackerInitParams params = Params(Collector::Shared().CollectUrl(id));
+  params.backgroundServices = true;
+  params.locationServiceUrl = Collector::Shared().LocationUrl(id);
+  InitAnalyticsWith(params);
+  LocationResult location;
+  for (int i = 0; i < 1000 && !ZvLocationTime::takeResult(location); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(location.ip, "203.0.113.7");
+  ReportTask(L"安装成功", 0.0f, L"", kGroupIn);
+  ShutdownAnalytics();
+  EXPECT_EQ(Collector::Shared().Records(id).size(), 1u);
+  EXPECT_EQ(ReadConfigValue(ConfigFile(), "Local", "AssistIP"), "203.0.113.7");
+  EXPECT_EQ(ReadConfigValue(ConfigFile(), "Local", "City"), "Loopback");
+  EXPECT_FALSE(ZvLocationTime::takeResult(location));
 }
 
 }  // namespace
