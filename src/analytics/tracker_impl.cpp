@@ -164,6 +164,12 @@ void AnalyticsTrackerImpl::Send(TrackEventType kind, const std::string& eventNam
 }
 
 void AnalyticsTrackerImpl::notifySend(bool flushNow) {
+  if (!flushNow) {
+    // Counting an event is one atomic add: done here, it costs the reporting
+    // thread neither a worker thread nor a wait.
+    FlushWorker(flush_, false);
+    return;
+  }
   if (zv_transport::LastSendSucceeded()) {
     FlushWorker(flush_, flushNow);
     return;
@@ -192,7 +198,6 @@ void AnalyticsTrackerImpl::FlushWorker(const std::shared_ptr<FlushShared>& share
   if (!flushNow) {
     // Counting needs no lock, and must never wait behind a flush that is
     // talking to the network on another thread.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
     shared->pending.fetch_add(1);
     return;
   }

@@ -1,8 +1,9 @@
 // The one implementation of the tracker: validation and properties per the
-// catalogue, the common properties, and the flushing (on the reporting
-// thread while the service answers, otherwise on short detached workers;
-// a periodic thread when background services run; a final flush when the
-// tracker ends).
+// catalogue, the common properties, and the flushing. Counted and later
+// events only count (one atomic add on the reporting thread); events that
+// ask for an immediate flush flush on the reporting thread while the service
+// answers, otherwise on a short detached worker; a periodic thread runs when
+// background services do; the tracker's end flushes what was counted.
 #pragma once
 
 #include <atomic>
