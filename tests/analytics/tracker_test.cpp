@@ -229,6 +229,30 @@ TEST_F(TrackerTest, AFailingEventIsDroppedAndNamedOnlyWhenALoggerExists) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
+TEST_F(TrackerTest, ReportsFromManyThreadsAllArrive) {
+  const std::string id = TestSupport::PackageServer::NewId("threads");
+  InitAnalyticsWith(Params(Collector::Shared().CollectUrl(id)));
+  std::vector<std::thread> reporters;
+  for (int t = 0; t < 4; ++t) {
+    reporters.emplace_back([t] {
+      for (int i = 0; i < 50; ++i) {
+        if (i % 10 == 9) {
+          ReportCrash();  // asks for an immediate flush while others report
+        } else {
+          ReportTask(L"t" + std::to_wstring(t) + L"-" + std::to_wstring(i), 0.0f, L"", kGroupIn);
+        }
+      }
+    });
+  }
+  for (std::thread& reporter : reporters) reporter.join();
+  ShutdownAnalytics();
+  const auto records = Collector::Shared().Records(id);
+  EXPECT_EQ(records.size(), 200u);
+  for (const std::string& line : Collector::Shared().Log(id)) {
+    EXPECT_EQ(line.rfind("collect 200 ", 0), 0u) << line;
+  }
+}
+
 TEST_F(TrackerTest, ASecondInitialisationHandsTheTransportOver) {
   const std::string first = TestSupport::PackageServer::NewId("first");
   const std::string second = TestSupport::PackageServer::NewId("second");
