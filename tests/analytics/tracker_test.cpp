@@ -253,6 +253,73 @@ TEST_F(TrackerTest, ReportsFromManyThreadsAllArrive) {
   }
 }
 
+TEST_F(TrackerTest, ALoginSwitchesTheIdentityAndIsRemembered) {
+  const std::string id = TestSupport::PackageServer::NewId("login");
+  InitAnalyticsWith(Params(Collector::Shared().CollectUrl(id)));
+  const std::string device = ReadConfigValue(ConfigFile(), "Base", "DistinctId");
+  ZvEventLogin user;
+  user.userId = "user-7";
+  user.userName = "Seven";
+  user.userType = ZvUserType::Email;
+  GlobalTracker()->trackLogin(user, true, "", ZvContextProperties());
+  ReportTask(L"安装成功", 0.0f, L"", kGroupIn);
+  ShutdownAnalytics();
+
+  const auto records = Collector::Shared().Records(id);
+  ASSERT_EQ(records.size(), 3u) << testing::PrintToString(Collector::Shared().Log(id));
+  EXPECT_EQ(Member(records[0], "type"), "track_signup");
+  EXPECT_EQ(Member(records[0], "event"), "$SignUp");
+  EXPECT_EQ(Member(records[0], "distinct_id"), "user-7");
+  EXPECT_EQ(Member(records[0], "original_id"), device);
+  EXPECT_EQ(Member(records[1], "event"), "ZvEventLogin");
+  EXPECT_EQ(Member(records[1], "zv_type"), "email");
+  EXPECT_EQ(Member(records[1], "zv_result"), "Success");
+  EXPECT_EQ(Member(records[1], "zv_login_id"), "user-7");
+  EXPECT_NE(records[1].find("\"$is_login_id\":true"), std::string::npos);
+  EXPECT_EQ(Member(records[2], "distinct_id"), "user-7");
+  EXPECT_EQ(Member(records[2], "zv_user_id"), "user-7");
+  EXPECT_EQ(ReadConfigValue(ConfigFile(), "Base", "UserId"), "user-7");
+  EXPECT_EQ(ReadConfigValue(ConfigFile(), "Base", "isLogined"), "OK");
+
+  // The next run with the same server starts logged in.
+  TrackerInitParams params = Params(Collector::Shared().CollectUrl(id));
+  InitAnalyticsWith(params);
+  ReportClick(L"立即安装", kGroupIn);
+  ShutdownAnalytics();
+  const auto later = Collector::Shared().Records(id);
+  ASSERT_EQ(later.size(), 4u);
+  EXPECT_EQ(Member(later[3], "distinct_id"), "user-7");
+  EXPECT_NE(later[3].find("\"$is_login_id\":true"), std::string::npos);
+}
+
+TEST_F(TrackerTest, ActivityAndLaunchUpdateTheProfile) {
+  const std::string id = TestSupport::PackageServer::NewId("activity");
+  InitAnalyticsWith(Params(Collector::Shared().CollectUrl(id)));
+  ZvEventActivity activity;
+  activity.appId = "Talvorin";
+  GlobalTracker()->trackActivity(activity, ZvContextProperties());
+  GlobalTracker()->trackLaunch(ZvContextProperties());
+  // Flush-now events flush only what was counted: a counted event makes the
+  // end of the tracker send them all.
+  ReportClick(L"立即安装", kGroupIn);
+  ShutdownAnalytics();
+  std::vector<std::string> kinds;
+  for (const std::string& record : Collector::Shared().Records(id)) {
+    const std::string event = Member(record, "event");
+    kinds.push_back(Member(record, "type") + (event == "<missing>" ? "" : ":" + event));
+  }
+  const std::vector<std::string> expected = {
+      "track:ZvEventActivity",
+      "profile_set_once", "profile_set_once", "profile_set",  // visit times
+      "profile_set", "profile_set", "profile_set", "profile_set", "profile_set", "profile_set",
+      "profile_set_once",  // $ios_install_source
+      "track:ZvEventLaunch", "track:ZvEventLaunch",
+      "profile_set_once", "profile_set_once", "profile_set",
+      "profile_set", "profile_set", "profile_set",
+      "track:ZvEventClick"};
+  EXPECT_EQ(kinds, expected);
+}
+
 TEST_F(TrackerTest, ASecondInitialisationHandsTheTransportOver) {
   const std::string first = TestSupport::PackageServer::NewId("first");
   const std::string second = TestSupport::PackageServer::NewId("second");
