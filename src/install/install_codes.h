@@ -8,7 +8,8 @@ enum InstallCode : std::int32_t {
   IST_CODE_START = 2001,     // value 0
   IST_CODE_PROGRESS = 2002,  // value: 0 at the start, then the fraction a "Progress=" line gives
   IST_CODE_SUCCESS = 2003,   // value 0 for "State=Success", 1 when the package ended without a final line
-  IST_CODE_FAIL = 2004,      // value 0 "State=Fail", 1000 "Error=", 2 the package could not start
+  IST_CODE_FAIL = 2004,      // value 0 "State=Fail", 1000 "Error=", 2 the package could not start,
+                             // 3 it crashed before a final line
   IST_CODE_INST_PATH = 3000,
   IST_CODE_EXE_PATH = 3001,
   IST_CODE_UNINST_EXE = 3002,
@@ -27,6 +28,9 @@ enum RemovalCode : std::int32_t {
   UNIST_CODE_FAIL = 5004,      // value 1 the uninstaller is missing, 2 it could not start
   UNIST_CODE_ERROR = 5005,     // value 0: the uninstaller reported failure
 };
+
+// The value of IST_CODE_FAIL for a package that crashed before a final line.
+inline constexpr double kPackageCrashed = 3;
 
 // What a chunk of protocol output decided.
 inline constexpr int kParseNothingFinal = 0;

@@ -81,6 +81,24 @@ bool IsSameFolder(const std::wstring& first, const std::wstring& second) {
   return true;
 }
 
+bool IsCrashExitCode(std::uint32_t exitCode) {
+#ifdef _WIN32
+  return exitCode >= 0xC0000000u;
+#else
+  switch (exitCode) {
+    case 128 + 4:   // SIGILL
+    case 128 + 6:   // SIGABRT
+    case 128 + 7:   // SIGBUS
+    case 128 + 8:   // SIGFPE
+    case 128 + 9:   // SIGKILL
+    case 128 + 11:  // SIGSEGV
+      return true;
+    default:
+      return false;
+  }
+#endif
+}
+
 std::wstring ParentFolder(const std::wstring& path) {
   for (std::size_t i = path.size(); i > 0; --i) {
     if (Utils::IsPathSeparator(path[i - 1])) return path.substr(0, i - 1);

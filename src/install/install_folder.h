@@ -1,6 +1,7 @@
 // Checks on an installation folder that hold on every system.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace Installer {
@@ -16,6 +17,12 @@ bool IsValidInstallFolder(const std::wstring& folder);
 // separators and trailing separators are resolved (without regard to case on
 // Windows, where file names ignore it).
 bool IsSameFolder(const std::wstring& first, const std::wstring& second);
+
+// True for the exit code of a program the system ended for a fault: an
+// exception status (0xC0000000 and above) on Windows; on POSIX, where the
+// launcher reports a signal as 128 + its number, the signals of faults
+// (SIGILL, SIGABRT, SIGBUS, SIGFPE, SIGKILL, SIGSEGV).
+bool IsCrashExitCode(std::uint32_t exitCode);
 
 // The folder part of a file path (everything before the last separator).
 std::wstring ParentFolder(const std::wstring& path);

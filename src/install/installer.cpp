@@ -125,8 +125,9 @@ void CInstaller::Work() {
     while (child->ReadOutput(buffer, sizeof buffer) > 0) {
     }
   }
+  std::uint32_t exitCode = 0;
   try {
-    child->WaitForExit();
+    exitCode = child->WaitForExit();
   } catch (const Utils::Exception&) {
   }
   child->Close();
@@ -136,7 +137,15 @@ void CInstaller::Work() {
     const std::string rest = lines.TakeRest();
     if (!rest.empty()) result = ParseLines({rest});
   }
-  if (result == kParseNothingFinal) Notify(IST_CODE_SUCCESS, 1, L"");
+  if (result != kParseNothingFinal) return;
+  // A package that ends without a final line has done its work, whatever
+  // its exit code says; one that crashed has not.
+  if (Installer::IsCrashExitCode(exitCode)) {
+    DEBUG_LOG(L"the package crashed, exit code %lld", static_cast<long long>(exitCode));
+    Notify(IST_CODE_FAIL, kPackageCrashed, L"安装包异常退出");
+    return;
+  }
+  Notify(IST_CODE_SUCCESS, 1, L"");
 }
 
 int CInstaller::ParseLines(const std::vector<std::string>& lines) {
