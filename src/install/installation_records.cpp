@@ -114,17 +114,17 @@ std::wstring LocalTimeText() {
 void InstallationRecords::WriteInstallSettingsFile() const {
   const InstallerSettings& settings = TheInstallerSettings();
   const std::wstring setIni = Join(installFolder, L"set.ini");
-  WriteProfileString(L"Install", L"APPStore", settings.exeName, setIni);
-  WriteProfileString(L"Install", L"AppName", settings.productName, setIni);
-  WriteProfileString(L"Install", L"DeviceID", Utils::NewGuidText(), setIni);
+  WriteProfileValue(L"Install", L"APPStore", settings.exeName, setIni);
+  WriteProfileValue(L"Install", L"AppName", settings.productName, setIni);
+  WriteProfileValue(L"Install", L"DeviceID", Utils::NewGuidText(), setIni);
   const std::wstring folder = AnalyticsSettingsFolder(AppDataFolder(), CommonDocumentsFolder());
   if (!Utils::CreateDirectories(folder)) {
     DEBUG_LOG(L"the analytics folder cannot be created: %s", folder.c_str());
     return;
   }
   const std::wstring analytics = Join(folder, L"ZVAnalytics.ini");
-  WriteProfileString(L"Install", L"ZVAnalyticsIni", analytics, setIni);
-  WriteProfileString(L"Init", L"UpdateTime", LocalTimeText(), analytics);
+  WriteProfileValue(L"Install", L"ZVAnalyticsIni", analytics, setIni);
+  WriteProfileValue(L"Init", L"UpdateTime", LocalTimeText(), analytics);
 }
 
 }  // namespace Installer

@@ -9,7 +9,7 @@ namespace Installer {
 // when missing (Windows: WritePrivateProfileStringW). False when the file
 // cannot be written, and (Linux) for a value holding a line break, which the
 // file could not keep.
-bool WriteProfileString(const std::wstring& section, const std::wstring& key,
+bool WriteProfileValue(const std::wstring& section, const std::wstring& key,
                         const std::wstring& value, const std::wstring& filePath);
 
 // The portable half of the Linux writer: the file text with the value set.

@@ -33,7 +33,7 @@ bool ReadWhole(const std::string& path, std::string& text) {
 
 }  // namespace
 
-bool WriteProfileString(const std::wstring& section, const std::wstring& key,
+bool WriteProfileValue(const std::wstring& section, const std::wstring& key,
                         const std::wstring& value, const std::wstring& filePath) {
   if (value.find_first_of(L"\r\n") != std::wstring::npos || key.empty() || section.empty()) {
     return false;

@@ -63,7 +63,7 @@ bool WriteRecordValue(const std::wstring& key, const std::wstring& name, const s
   std::wstring file, section, folder;
   if (!Locate(key, file, section, folder)) return false;
   if (!Utils::CreateDirectories(folder)) return false;
-  return WriteProfileString(section, name, text, file);
+  return WriteProfileValue(section, name, text, file);
 }
 
 bool DeleteRecordKey(const std::wstring& key) {

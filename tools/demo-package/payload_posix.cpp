@@ -1,4 +1,5 @@
 // The product's data file, carried in the program's read-only data.
+// (Windows carries it as a resource instead: payload_win.cpp.)
 #include <cstdint>
 
 #include "demo.h"
@@ -7,14 +8,8 @@
 #error "TALVORIN_DEMO_PAYLOAD must name the data file to carry"
 #endif
 
-#ifdef _WIN32
-#define TALVORIN_DEMO_SECTION ".pushsection .rdata,\"dr\"\n"
-#else
-#define TALVORIN_DEMO_SECTION ".pushsection .rodata\n"
-#endif
-
 __asm__(
-    TALVORIN_DEMO_SECTION
+    ".pushsection .rodata\n"
     ".balign 16\n"
     "talvorin_demo_payload:\n"
     ".incbin \"" TALVORIN_DEMO_PAYLOAD "\"\n"
