@@ -6,9 +6,16 @@ namespace Installer {
 
 bool DeleteFileQuietly(const std::wstring& path) {
   if (path.empty()) return true;
-  if (DeleteFileW(path.c_str())) return true;
-  const DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  // The image of a program that has just ended stays mapped for a moment
+  // after its end is signalled; until then the file cannot be deleted.
+  for (int attempt = 0; attempt < 40; ++attempt) {
+    if (DeleteFileW(path.c_str())) return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) return false;
+    Sleep(50);
+  }
+  return false;
 }
 
 bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
