@@ -98,14 +98,17 @@ bool CDownloadInstaller::Start() {
   const std::wstring cache = Utils::GetCacheFolder();
   const std::wstring copyPath = cache.empty() ? std::wstring() : cache + settings.productName + L"_un_asa.exe";
   const std::wstring oldFolder = Installer::ParentFolder(previousUninstaller);
-  if (copyPath.empty() || !Installer::CopyFileReplacing(previousUninstaller, copyPath)) {
-    DEBUG_LOG(L"the uninstaller could not be copied to %s", copyPath.c_str());
-  } else {
+  // A copy that failed must not leave an older copy to be run in its place:
+  // the remover then reports the uninstaller missing.
+  const bool copied = !copyPath.empty() && Installer::CopyFileReplacing(previousUninstaller, copyPath);
+  if (copied) {
     Installer::MakeExecutable(copyPath);
+  } else {
+    DEBUG_LOG(L"the uninstaller could not be copied to %s", copyPath.c_str());
   }
   CancelWait();
   remover.reset();
-  remover = std::make_unique<UnInstaller>(forward, copyPath, oldFolder);
+  remover = std::make_unique<UnInstaller>(forward, copied ? copyPath : std::wstring(), oldFolder);
 
   if (settings.insNew && Utils::FindProcessId(kProductExecutableName) != 0) {
     waiting_ = true;

@@ -160,6 +160,29 @@ TEST_F(CDownloadInstallerTest, FailingUninstallerStopsBeforeTheDownload) {
   EXPECT_TRUE(Utils::DirectoryExists(oldFolder));
 }
 
+// The uninstaller cannot be copied into the cache folder (a folder stands
+// where the copy goes): the remover reports it missing, nothing is run and
+// nothing downloaded.
+TEST_F(CDownloadInstallerTest, UninstallerThatCannotBeCopiedIsReportedMissing) {
+  const std::wstring oldFolder = temp.File(L"Old");
+  const std::wstring uninstaller = InstallEarlier(oldFolder);
+  const std::string tempFolder = Utils::ToNarrow(temp.File(L"tmp"), Utils::kCodePageAnsi);
+  ASSERT_TRUE(Utils::CreateDirectories(temp.File(L"tmp")));
+  TestSupport::ScopedEnvironmentVariable tmpdir("TMPDIR", tempFolder);
+  TestSupport::ScopedEnvironmentVariable tmp("TMP", tempFolder);
+  const std::wstring cache = Utils::GetCacheFolder();
+  ASSERT_EQ(cache.rfind(temp.File(L"tmp"), 0), 0u) << Utils::ToNarrow(cache, Utils::kCodePageUtf8);
+  ASSERT_TRUE(Utils::CreateDirectories(cache + L"Talvorin_un_asa.exe"));
+  const std::wstring folder = temp.File(L"New");
+  InstallRecorder recorder;
+  Install({PackageUrl(), uninstaller, folder}, recorder);
+  EXPECT_EQ(recorder.CodesWithoutProgress(), (std::vector<std::int32_t>{5004}));
+  EXPECT_EQ(recorder.With(5004).at(0).value, 1.0);
+  EXPECT_EQ(recorder.TextOf(5004), L"可执行卸载文件不存在");
+  EXPECT_TRUE(Utils::DirectoryExists(oldFolder));
+  EXPECT_FALSE(Utils::FileExists(PackageIn(folder)));
+}
+
 TEST_F(CDownloadInstallerTest, FailingDownloadDeletesThePackageFilesAndRemembersThePath) {
   // A leftover of an earlier failure is deleted with the next one.
   const std::wstring first = temp.File(L"First");
