@@ -36,9 +36,11 @@ wineserver -p 120
 # handle, so the Windows tests cannot run a package server of their own: one
 # server, from the Linux build, serves the whole run (tests keep apart by
 # scenario id). It reads its standard input from this script and ends with it.
+# Scenarios with "file=" take their files from the Windows build's programs,
+# so the installation tests download the Windows demo package.
 coproc package_server {
   exec "$build/linux/bin/talvorin-package-server" --cert-dir "$build/package-server-certs" \
-    --stop-at-stdin-eof 2>/dev/null
+    --serve-dir "$build/windows/bin" --stop-at-stdin-eof 2>/dev/null
 }
 if read -r -t 60 ports <&"${package_server[0]}"; then
   export TALVORIN_PACKAGE_SERVER="$ports"

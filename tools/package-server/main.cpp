@@ -33,12 +33,14 @@ struct Options {
   std::uint64_t size = 2 * 1024 * 1024;
   std::uint64_t seed = 0;
   std::string name;
+  std::string serveDir;
   bool stopAtStdinEof = false;
 };
 
 constexpr const char* kUsage =
     "usage: talvorin-package-server [--http-port N] [--https-port N] [--cert-dir DIR]\n"
     "                               [--file PATH | --size BYTES [--seed N]] [--name NAME]\n"
+    "                               [--serve-dir DIR]\n"
     "                               [--stop-at-stdin-eof]\n";
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -63,6 +65,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         options.size = std::stoull(value);
       } else if (arg == "--seed") {
         options.seed = std::stoull(value);
+      } else if (arg == "--serve-dir") {
+        options.serveDir = value;
       } else if (arg == "--name") {
         options.name = value;
       } else {
@@ -130,6 +134,9 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
+  if (options.serveDir.empty()) {
+    options.serveDir = std::filesystem::absolute(argv[0]).parent_path().string();
+  }
   if (options.certDir.empty()) {
     options.certDir =
         (std::filesystem::absolute(argv[0]).parent_path() / "package-server-certs").string();
@@ -169,7 +176,7 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
   const int signals = signalfd(-1, &mask, SFD_CLOEXEC);
 
-  PackageServer::PackageService service(std::move(package), name);
+  PackageServer::PackageService service(std::move(package), name, options.serveDir);
   httplib::Server http;
   httplib::SSLServer https(certificates.serverCertificate.c_str(),
                            certificates.serverKey.c_str());

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -19,8 +20,9 @@ namespace PackageServer {
 
 class PackageService {
  public:
-  // `package` is served to requests whose scenario generates nothing.
-  PackageService(std::string package, std::string name);
+  // `package` is served to requests whose scenario generates nothing and
+  // names no file; "file=<name>" serves <serveDir>/<name>.
+  PackageService(std::string package, std::string name, std::string serveDir);
 
   void Handle(const httplib::Request& request, httplib::Response& response);
 
@@ -39,6 +41,13 @@ class PackageService {
   std::uint64_t Count(const std::string& id, bool head);
   std::string LogText(const std::string& id);
   std::string Md5(const Scenario& scenario);
+  // A file of the serving folder with its digest, read again when it
+  // changed; null when it cannot be read.
+  struct ServedFile {
+    std::shared_ptr<const std::string> bytes;
+    std::string md5;
+  };
+  ServedFile LoadFile(const std::string& name);
   void Redirect(const Scenario& scenario, const std::string& rest, httplib::Response& response);
   void ServePackage(const httplib::Request& request, const Scenario& scenario,
                     httplib::Response& response);
@@ -46,10 +55,17 @@ class PackageService {
   const std::string package_;
   const std::string packageMd5_;
   const std::string name_;
+  const std::string serveDir_;
 
   std::mutex mutex_;
   std::map<std::string, IdState> states_;
   std::map<std::pair<std::uint64_t, std::uint64_t>, std::string> md5Cache_;  // (seed, size)
+  struct CachedFile {
+    ServedFile file;
+    std::int64_t modified = 0;
+    std::uint64_t size = 0;
+  };
+  std::map<std::string, CachedFile> files_;
 };
 
 }  // namespace PackageServer

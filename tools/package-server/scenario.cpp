@@ -80,6 +80,11 @@ bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error
     } else if (name == "name") {
       ok = hasValue && !valueText.empty();
       scenario.name = std::string(valueText);
+    } else if (name == "file") {
+      // A plain file name of the serving folder: no way out of it.
+      ok = hasValue && !valueText.empty() && valueText.front() != '.' &&
+           std::all_of(valueText.begin(), valueText.end(), IsIdCharacter);
+      scenario.file = std::string(valueText);
     } else if (name == "redirects") {
       ok = number(scenario.redirects, 0, 20);
     } else if (name == "redirect-loop") {
@@ -125,6 +130,10 @@ bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error
       error = "bad option \"" + std::string(option) + "\"";
       return false;
     }
+  }
+  if (scenario.size && !scenario.file.empty()) {
+    error = "size and file exclude each other";
+    return false;
   }
   if (scenario.noLength && scenario.wrongLength) {
     error = "no-length and wrong-length exclude each other";
