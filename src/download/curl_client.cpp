@@ -319,6 +319,11 @@ int CurlClient::Start() {
     }
   }
 
+  if (result == CURLE_RANGE_ERROR) {
+    // The server will not continue the side file, so every resume would be
+    // refused the same way: the next try starts the package afresh.
+    std::remove(sideNarrow.c_str());
+  }
   if (result == 0 && md5) bodyMd5 = md5->Finish();
   md5.reset();
 
