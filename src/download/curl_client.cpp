@@ -5,10 +5,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "analytics/funnel_events.h"
 #include "app/installer_settings.h"
+#include "download/background_md5.h"
 #include "support/debug_log.h"
+#include "support/digest.h"
 #include "support/text.h"
 
 namespace {
@@ -19,6 +22,7 @@ constexpr long kKeepAliveSeconds = 10;
 // would hold the installer for ever. Later libcurl releases default to 30.
 constexpr long kMaxRedirects = 30;
 constexpr std::size_t kMaxErrorTextLength = 199;
+constexpr std::size_t kDigestLength = 32;
 
 std::wstring CurlText(int code) {
   // libcurl's table has no entry for the client's own negative codes; asking
@@ -36,8 +40,18 @@ std::size_t DiscardBody(char*, std::size_t size, std::size_t count, void*) { ret
 
 constexpr long kReceiveBufferBytes = 512L * 1024L;
 
-std::size_t WriteToFile(char* data, std::size_t size, std::size_t count, void* file) {
-  return std::fwrite(data, size, count, static_cast<std::FILE*>(file));
+// Where the body goes: the side file and, when the address carries a digest,
+// the hasher that checks it later.
+struct BodySink {
+  std::FILE* file = nullptr;
+  BackgroundMd5* md5 = nullptr;
+};
+
+std::size_t WriteToFile(char* data, std::size_t size, std::size_t count, void* sinkData) {
+  auto* sink = static_cast<BodySink*>(sinkData);
+  const std::size_t written = std::fwrite(data, 1, size * count, sink->file);
+  if (sink->md5) sink->md5->Feed(data, written);
+  return written;
 }
 
 // The size of an open file, leaving its position at the end; -1 when it
@@ -223,6 +237,8 @@ int CurlClient::Start() {
   int result = 0;
   std::FILE* file = nullptr;
   curl_slist* headers = nullptr;
+  std::unique_ptr<BackgroundMd5> md5;
+  bodyMd5.clear();
 
   if (realUrl.empty() || fileLength < kMinimumLength) {
     if (CurlEasyHandle head = Head(urlNarrow)) {
@@ -268,7 +284,8 @@ int CurlClient::Start() {
     Combine(options, curl_easy_setopt(handle, CURLOPT_URL, realUrl.c_str()));
     Combine(options, curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L));
     Combine(options, curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &WriteToFile));
-    Combine(options, curl_easy_setopt(handle, CURLOPT_WRITEDATA, file));
+    BodySink sink{file, nullptr};
+    Combine(options, curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink));
     Combine(options, curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L));
     Combine(options, curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &ProgressCallback));
     Combine(options, curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this));
@@ -279,6 +296,11 @@ int CurlClient::Start() {
     if (resumeOffset > 0)
       Combine(options, curl_easy_setopt(handle, CURLOPT_RESUME_FROM_LARGE,
                                         static_cast<curl_off_t>(resumeOffset)));
+    if (Utils::Md5FromUrl(realUrl).size() == kDigestLength) {
+      md5 = std::make_unique<BackgroundMd5>();
+      md5->FeedFilePrefix(sideNarrow, resumeOffset);
+      sink.md5 = md5.get();
+    }
     result = options == CURLE_OK ? static_cast<int>(curl_easy_perform(handle)) : static_cast<int>(options);
   }
 
@@ -296,6 +318,14 @@ int CurlClient::Start() {
       LOG_RESULT(result);
     }
   }
+
+  if (result == CURLE_RANGE_ERROR) {
+    // The server will not continue the side file, so every resume would be
+    // refused the same way: the next try starts the package afresh.
+    std::remove(sideNarrow.c_str());
+  }
+  if (result == 0 && md5) bodyMd5 = md5->Finish();
+  md5.reset();
 
   if (result == 0) {
     std::remove(localNarrow.c_str());

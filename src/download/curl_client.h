@@ -65,6 +65,9 @@ class CurlClient {
   double FileLength() const { return fileLength; }
   std::int64_t ResumeOffset() const { return resumeOffset; }
   const std::wstring& ErrorText() const { return errorText; }
+  // After a successful Start whose final address carries a digest: the MD5
+  // of the whole target, computed while it arrived. Empty otherwise.
+  const std::string& BodyMd5() const { return bodyMd5; }
 
  private:
   static int ProgressCallback(void* client, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t);
@@ -89,5 +92,6 @@ class CurlClient {
   std::atomic<bool> abortRequested{false};
   std::wstring errorText;
   std::string realUrl;
+  std::string bodyMd5;
   long stallSeconds = kDefaultStallSeconds;
 };

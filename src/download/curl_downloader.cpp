@@ -93,7 +93,10 @@ void CCurlDownloader::dlThreadFun() {
 
   const std::string expected = Utils::Md5FromUrl(client.RealUrl());
   if (expected.size() == kDigestLength) {
-    const std::string actual = Utils::FileMd5(Utils::ToNarrow(localPath, Utils::kCodePageAnsi));
+    // Normally hashed while it arrived; read back only when that was impossible.
+    const std::string actual = client.BodyMd5().size() == kDigestLength
+                                   ? client.BodyMd5()
+                                   : Utils::FileMd5(Utils::ToNarrow(localPath, Utils::kCodePageAnsi));
     if (actual.size() == kDigestLength && actual != expected) {
       Notify(DL_CODE_ERROR, 0.0, L"curl文件md5校验失败");
       if (retried) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/installer_settings.h"
+#include "download/background_md5.h"
 #include "support/debug_log.h"
 #include "support/digest.h"
 #include "support/process_info.h"
@@ -106,6 +107,9 @@ struct DownloadPartNode {
   std::int32_t state = -1;  // -1 to fetch, 0 complete, else the last failure
   std::atomic<std::int64_t> received{0};
   std::int64_t packageLength = 0;
+  // The first range's bytes are hashed as they arrive (the others follow
+  // while the parts are joined); null for the other ranges.
+  BackgroundMd5* md5 = nullptr;
 
   // Per transfer: where the server's answer starts in the package, and
   // whether that answer continues this range's part file.
@@ -124,6 +128,8 @@ struct CMTCurlDownloader::State {
   // turn a package of 2 GiB or more into nonsense.
   std::int64_t fileLength = -1;
   std::string expectedMd5;
+  // The running attempt's digest of the package, when the address carries one.
+  std::unique_ptr<BackgroundMd5> attemptMd5;
   double lastPercent = 0.0;  // 0.0 also means no progress worth resuming is kept
   std::atomic<std::int32_t> activeParts{0};
   std::mutex lock;  // lastProgressTime, lastPercent and the progress notification
@@ -331,6 +337,7 @@ size_t WritePartData(char* data, size_t size, size_t count, void* userdata) {
   const std::size_t remaining = static_cast<std::size_t>(node->lastOffset - node->nextOffset + 1);
   const std::size_t wanted = offered < remaining ? offered : remaining;
   const std::size_t written = std::fwrite(data, 1, wanted, node->file);
+  if (node->md5) node->md5->Feed(data, written);
   node->nextOffset += static_cast<std::int64_t>(written);
   node->received += static_cast<std::int64_t>(written);
   return written;
@@ -450,9 +457,10 @@ void FailAttempt(State& state, std::int32_t error) {
   }
 }
 
-// Appends the later part files to the first one. True when the first part
-// file then holds exactly the whole package.
-bool JoinParts(const State& state) {
+// Appends the later part files to the first one, handing their bytes to the
+// digest (when there is one) on the way. True when the first part file then
+// holds exactly the whole package.
+bool JoinParts(const State& state, BackgroundMd5* md5) {
   const std::string first = CMTCurlDownloader::PartPath(state.localPath, 0);
   std::FILE* out = std::fopen(first.c_str(), "ab+");
   if (!out) {
@@ -467,6 +475,7 @@ bool JoinParts(const State& state) {
       for (;;) {
         const std::size_t n = std::fread(block.data(), 1, block.size(), in);
         if (n > 0 && std::fwrite(block.data(), 1, n, out) != n) ok = false;
+        if (n > 0 && md5) md5->Feed(block.data(), n);
         if (n < block.size() || !ok) break;
       }
       if (std::ferror(in)) ok = false;
@@ -505,7 +514,7 @@ void WaitForFinishThreadFun(const std::shared_ptr<State>& state, std::vector<std
   }
 
   state->SetLastPercent(0.0);
-  const bool joined = JoinParts(*state);
+  const bool joined = JoinParts(*state, state->attemptMd5.get());
   ReleaseNodes(*state);
   if (!joined) {
     DeletePartFiles(*state);
@@ -517,7 +526,11 @@ void WaitForFinishThreadFun(const std::shared_ptr<State>& state, std::vector<std
   // package that fails it never replaces what the target held.
   const std::string joinedPath = CMTCurlDownloader::PartPath(state->localPath, 0);
   if (state->expectedMd5.size() == 32) {
-    const std::string actual = Utils::FileMd5(joinedPath);
+    // Normally ready the moment the join ends; read back only when the
+    // hashing on the way could not be done.
+    std::string actual = state->attemptMd5 ? state->attemptMd5->Finish() : std::string();
+    state->attemptMd5.reset();
+    if (actual.size() != 32) actual = Utils::FileMd5(joinedPath);
     if (actual.size() == 32 && actual != state->expectedMd5) {
       state->Notify(DL_CODE_ERROR, 0.0, kDigestMismatch);
       std::remove(joinedPath.c_str());
@@ -599,6 +612,14 @@ void StartDown(const std::shared_ptr<State>& state) {
         node->state = CURLE_FAILED_INIT;
     }
     state->parts.push_back(std::move(node));
+  }
+
+  state->attemptMd5.reset();
+  if (state->expectedMd5.size() == 32 && !state->parts.empty()) {
+    DownloadPartNode& first = *state->parts.front();
+    state->attemptMd5 = std::make_unique<BackgroundMd5>();
+    state->attemptMd5->FeedFilePrefix(first.partPath, first.received);
+    if (first.state == -1) first.md5 = state->attemptMd5.get();
   }
 
   // The finishing thread owns the range threads and joins them, so the

@@ -21,6 +21,10 @@ std::string FileMd5(const std::string& path) {
   if (std::ferror(file.get())) return {};
   std::array<std::uint8_t, 16> digest{};
   if (!md5.Finish(digest)) return {};
+  return DigestHex(digest);
+}
+
+std::string DigestHex(const std::array<std::uint8_t, 16>& digest) {
   static const char kHex[] = "0123456789abcdef";
   std::string text;
   for (const std::uint8_t byte : digest) {

@@ -28,6 +28,9 @@ class Md5 {
   std::unique_ptr<State> state_;
 };
 
+// 32 lower-case hexadecimal digits of a digest.
+std::string DigestHex(const std::array<std::uint8_t, 16>& digest);
+
 // 32 lower-case hexadecimal digits of the MD5 of the file's whole content, or
 // empty when the file cannot be opened or read. `path` is in the ANSI code page.
 std::string FileMd5(const std::string& path);

@@ -212,6 +212,28 @@ TEST(CurlClient, SecondStartResumesFromTheSideFile) {
   }
   EXPECT_EQ(TestSupport::ReadFileBytes(target), PackageServer::GeneratedPackage(31, size));
   EXPECT_FALSE(Utils::FileExists(client.GetFilePath(true)));
+  EXPECT_EQ(client.BodyMd5(), Utils::FileMd5(Utils::ToNarrow(target, Utils::kCodePageAnsi)))
+      << "the digest made while receiving covers the bytes of the first try too";
+}
+
+// A server that will not continue a side file refuses every resume the same
+// way; the refused try drops the side file so that the next one can succeed.
+TEST(CurlClient, AResumeTheServerRefusesStartsAfreshNextTime) {
+  ASSERT_TRUE(Server().Started()) << Server().Error();
+  TestSupport::TempDir dir;
+  const std::wstring target = dir.File(L"package.exe");
+  const std::string id = PackageServer::NewId("no-resume");
+  const std::size_t size = 2 * kMiB;
+  const std::string package = PackageServer::GeneratedPackage(32, size);
+  CurlClient client(Wide(Server().EntryUrl(id + ";size=" + std::to_string(size) + ";seed=32;ignore-ranges")),
+                    target, nullptr, nullptr);
+  ASSERT_TRUE(TestSupport::WriteFileBytes(client.GetFilePath(true), package.substr(0, kMiB)));
+
+  EXPECT_EQ(client.Start(), CURLE_RANGE_ERROR);
+  EXPECT_FALSE(Utils::FileExists(client.GetFilePath(true)));
+  ASSERT_EQ(client.Start(), 0);
+  EXPECT_EQ(client.ResumeOffset(), 0);
+  EXPECT_TRUE(TestSupport::ReadFileBytes(target) == package);
 }
 
 TEST(CurlClient, HttpsTrustsTheConfiguredAuthorityOnly) {
