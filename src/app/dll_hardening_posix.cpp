@@ -1,0 +1,7 @@
+#include "app/dll_hardening.h"
+
+namespace Installer {
+
+void HardenDllSearchPath() {}
+
+}  // namespace Installer

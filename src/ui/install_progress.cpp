@@ -1,0 +1,61 @@
+#include "ui/install_progress.h"
+
+#include <algorithm>
+
+namespace Installer {
+
+namespace {
+
+constexpr double kStepPerReport = 0.15;
+constexpr double kMostShownWithoutReport = 0.95;
+constexpr std::size_t kTextBufferCharacters = 250;
+
+int TruncatedPercent(double share) { return static_cast<int>(share * 100.0); }
+
+}  // namespace
+
+int InstallProgress::DownloadPercent(double fraction) const {
+  return TruncatedPercent(fraction * downloadScale_);
+}
+
+int InstallProgress::InstallPercent(double fraction) {
+  installShown_ = std::min(installShown_ + kStepPerReport, kMostShownWithoutReport);
+  if (fraction > installShown_) installShown_ = fraction;
+  return TruncatedPercent((1.0 - downloadScale_) * installShown_ + downloadScale_);
+}
+
+std::wstring ProgressTemplate(const std::wstring& userdata, float downloadSeconds) {
+  if (!userdata.empty()) return userdata;
+  return downloadSeconds > kLongWaitSeconds ? kProgressTextLongWait : kProgressTextShortWait;
+}
+
+std::wstring FormatProgressText(const std::wstring& textTemplate, int percent) {
+  // The template may come from the skin: it is interpreted here rather than
+  // handed to a printf-style function, where a second "%d" or a "%s" would
+  // read memory that was never passed.
+  std::wstring text;
+  bool numberUsed = false;
+  for (std::size_t i = 0; i < textTemplate.size(); ++i) {
+    const wchar_t c = textTemplate[i];
+    if (c == L'%' && i + 1 < textTemplate.size()) {
+      const wchar_t next = textTemplate[i + 1];
+      if (next == L'%') {
+        text += L'%';
+        ++i;
+        continue;
+      }
+      if (next == L'd' && !numberUsed) {
+        text += std::to_wstring(percent);
+        numberUsed = true;
+        ++i;
+        continue;
+      }
+    }
+    text += c;
+  }
+  // What a buffer of 250 characters with its terminating zero can hold.
+  if (text.size() > kTextBufferCharacters - 1) text.resize(kTextBufferCharacters - 1);
+  return text;
+}
+
+}  // namespace Installer

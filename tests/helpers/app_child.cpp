@@ -1,0 +1,95 @@
+// A small real program for the tests of the process-wide guards: it takes the
+// single-instance lock or installs the crash reporter the way the installer
+// does, in a process of its own.
+//
+//   hold-lock <name> <stop-file>  takes the lock ("held" or "refused" on
+//                                 standard output), then waits up to 60 s for
+//                                 <stop-file> to appear
+//   crash <marker-file> <kind>    installs the crash reporter, whose report
+//                                 writes <marker-file>, then crashes: kind
+//                                 "segv" (a bad write) or "abort"
+//   crash-holding <name> <marker-file>  takes the lock, then crashes like
+//                                 "crash ... segv"
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#endif
+
+#include "app/crash_reporter.h"
+#include "app/single_instance.h"
+#include "support/text.h"
+
+namespace {
+
+std::string markerPath;
+
+void WriteMarker() {
+  if (std::FILE* file = std::fopen(markerPath.c_str(), "wb")) {
+    std::fputs("reported", file);
+    std::fclose(file);
+  }
+#ifdef _WIN32
+  // Wine answers an unhandled crash by starting its debugger, which never
+  // ends without a console; the report has run, so end as the crash would.
+  TerminateProcess(GetCurrentProcess(), 0xC0000005u);
+#endif
+}
+
+[[noreturn]] void Crash(const std::string& kind) {
+#ifdef _WIN32
+  // No error dialog or debugger may hold the test up.
+  SetErrorMode(SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS);
+#endif
+  if (kind == "segv") {
+    // A page nobody may touch: a real access violation, which a write
+    // through a null pointer would not be under the sanitizers.
+#ifdef _WIN32
+    void* page = VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS);
+#else
+    void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+#endif
+    *static_cast<volatile int*>(page) = 1;
+  }
+  std::abort();
+}
+
+bool FileExists(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file) std::fclose(file);
+  return file != nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "hold-lock" && argc == 4) {
+    auto lock = Installer::SingleInstanceLock::Acquire(Utils::ToWide(argv[2], Utils::kCodePageUtf8));
+    std::puts(lock ? "held" : "refused");
+    std::fflush(stdout);
+    for (int i = 0; i < 3000 && !FileExists(argv[3]); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return 0;
+  }
+  if (mode == "crash" && argc == 4) {
+    markerPath = argv[2];
+    Installer::InstallCrashReporter(&WriteMarker);
+    Crash(argv[3]);
+  }
+  if (mode == "crash-holding" && argc == 4) {
+    auto lock = Installer::SingleInstanceLock::Acquire(Utils::ToWide(argv[2], Utils::kCodePageUtf8));
+    if (!lock) return 3;
+    markerPath = argv[3];
+    Installer::InstallCrashReporter(&WriteMarker);
+    Crash("segv");
+  }
+  return 64;
+}
