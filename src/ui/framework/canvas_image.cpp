@@ -1,6 +1,7 @@
 // Canvas::DrawImage: the image modifiers of the layouts (source part, "dest",
 // 9-slice "corner", "hole", tiling, colour-key "mask" and "fade").
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "ui/framework/canvas.h"
@@ -47,6 +48,25 @@ int SourceAt(const Span& s, int d) {
   return s.srcBegin + static_cast<int>((2LL * offset + 1) * srcSize / (2 * dstSize));
 }
 
+// Source over destination for `count` consecutive pixels; runs of opaque
+// source pixels are copied.
+void BlendRow(const std::uint8_t* src, std::uint8_t* dst, int count) {
+  int i = 0;
+  while (i < count) {
+    int run = i;
+    while (run < count && src[static_cast<std::size_t>(run) * 4 + 3] == 255) ++run;
+    if (run > i) {
+      std::memcpy(dst + static_cast<std::size_t>(i) * 4, src + static_cast<std::size_t>(i) * 4,
+                  static_cast<std::size_t>(run - i) * 4);
+      i = run;
+      continue;
+    }
+    std::uint8_t* at = dst + static_cast<std::size_t>(i) * 4;
+    Pixel::Store(at, Pixel::Over(Pixel::Load(src + static_cast<std::size_t>(i) * 4), Pixel::Load(at)));
+    ++i;
+  }
+}
+
 }  // namespace
 
 void Canvas::DrawImage(const Image& image, const ImageDrawSpec& spec, const Rect& controlRect) {
@@ -81,10 +101,16 @@ void Canvas::DrawImage(const Image& image, const ImageDrawSpec& spec, const Rect
       if (left >= right || cs.srcBegin >= cs.srcEnd) continue;
       sourceX.resize(static_cast<std::size_t>(right - left));
       for (int x = left; x < right; ++x) sourceX[static_cast<std::size_t>(x - left)] = SourceAt(cs, x);
+      // Unscaled, unmasked, unfaded: copy opaque runs whole.
+      const bool direct = !masked && fade == 255 && !cs.tiled && cs.srcEnd - cs.srcBegin == cs.dstEnd - cs.dstBegin;
       for (int y = top; y < bottom; ++y) {
         const std::uint8_t* srcRow =
             image.Pixels() + static_cast<std::size_t>(SourceAt(rs, y)) * image.Width() * 4;
         std::uint8_t* dst = pixels_.data() + (static_cast<std::size_t>(y) * width_ + left) * 4;
+        if (direct) {
+          BlendRow(srcRow + static_cast<std::size_t>(sourceX.front()) * 4, dst, right - left);
+          continue;
+        }
         for (int x : sourceX) {
           std::uint32_t p = Pixel::Load(srcRow + static_cast<std::size_t>(x) * 4);
           if (masked) {
