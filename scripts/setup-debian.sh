@@ -17,6 +17,7 @@ packages=(
   coreutils 7zip
   python3-pil fonts-inter  # skin image generator
   nginx curl aria2  # download benchmark
+  libcairo2-dev  # the renderer benchmark's peer
   libcpp-httplib-dev  # the package server the download tests run against
 )
 
