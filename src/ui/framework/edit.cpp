@@ -93,12 +93,24 @@ void Edit::MoveCaret(std::size_t index, bool extend) {
   CaretChanged();
 }
 
-void Edit::CaretChanged() {
+void Edit::KeepCaretVisible() {
+  // The edit may not be laid out yet (on a hidden page): then there is
+  // nothing to scroll, and painting asks again once it has its place.
   const Rect r = TextRect();
+  if (r.Width() <= 0) return;
   const int caretX = XOfIndex(caret_);
   if (caretX - scroll_ > r.Width() - 1) scroll_ = caretX - r.Width() + 1;
   if (caretX < scroll_) scroll_ = caretX;
+  // No empty room on the right while text is hidden on the left.
+  const int textWidth = XOfIndex(Text().size());
+  if (scroll_ > 0 && textWidth - scroll_ < r.Width() - 1) scroll_ = std::max(0, textWidth - r.Width() + 1);
   if (scroll_ < 0) scroll_ = 0;
+}
+
+void Edit::CaretChanged() {
+  const Rect r = TextRect();
+  KeepCaretVisible();
+  const int caretX = XOfIndex(caret_);
   caretShown_ = IsFocused();
   Window* window = GetWindow();
   if (window != nullptr && IsFocused()) {
@@ -245,6 +257,7 @@ void Edit::PaintText(Canvas& canvas) {
   if (font == nullptr) return;
   const Rect r = TextRect();
   if (r.IsEmpty()) return;
+  KeepCaretVisible();
   const Rect savedClip = canvas.Clip();
   canvas.SetClip(savedClip.Intersect(r));
   const int lineHeight = font->LineHeight();

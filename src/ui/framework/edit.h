@@ -47,6 +47,7 @@ class Edit : public Label {
   std::size_t IndexAtX(int x) const;
   void MoveCaret(std::size_t index, bool extend);
   void CaretChanged();
+  void KeepCaretVisible();
   void TextChanged();
   void OnKey(int key, KeyModifiers modifiers);
 
