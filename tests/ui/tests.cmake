@@ -7,3 +7,10 @@ add_executable(talvorin-ui-screenshots ${CMAKE_CURRENT_LIST_DIR}/framework/scree
                ${CMAKE_CURRENT_LIST_DIR}/framework/framework_test_support.cpp)
 target_include_directories(talvorin-ui-screenshots PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
 target_link_libraries(talvorin-ui-screenshots PRIVATE talvorin_ui_framework)
+
+# The Linux window host's test reads the X server's pixels and sends it real
+# input (XTest) on a private Xvfb.
+if(NOT WIN32)
+  find_package(X11 REQUIRED)
+  target_link_libraries(talvorin_tests PRIVATE X11::X11 X11::Xtst)
+endif()
