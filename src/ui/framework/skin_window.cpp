@@ -31,7 +31,22 @@ bool SkinWindowBase::Create(IHostFactory& factory, Window* owner) {
     }
   }
   if (!buildError_.empty()) DEBUG_LOG(L"%s", buildError_.c_str());
+  AddNotifier(this);
   return Window::Create(factory, owner);
+}
+
+void SkinWindowBase::Notify(const Notification& notification) {
+  if (notification.type == L"click") OnClick(notification);
+}
+
+void SkinWindowBase::OnClick(const Notification& notification) {
+  if (notification.sender == nullptr) return;
+  const std::wstring& name = notification.sender->Name();
+  if (name == L"closebtn") {
+    Close(1);
+  } else if (name == L"minbtn") {
+    if (Host() != nullptr) Host()->Minimize();
+  }
 }
 
 Window::FileReader SkinPackageReader() {

@@ -2,6 +2,9 @@
 // skin package, offers unknown elements to its builder callback, and behaves
 // as the installer's frames do: the layout's "caption" strip drags the
 // window, Escape never closes it, a close request closes it with code 1.
+// It listens to its own notifications first; the default handling of a
+// click closes the window ("closebtn", code 1) or minimises it ("minbtn").
+// Derived windows override Notify or OnClick and call these for the rest.
 #pragma once
 
 #include <string>
@@ -10,7 +13,7 @@
 
 namespace Ui {
 
-class SkinWindowBase : public Window {
+class SkinWindowBase : public Window, public INotifyListener {
  public:
   // `layoutFile` is found in the package by `reader` (normally ReadSkinFile).
   SkinWindowBase(std::wstring layoutFile, FileReader reader);
@@ -23,6 +26,9 @@ class SkinWindowBase : public Window {
   std::wstring ClassName() const;
   // The error of the last build, empty when it went well.
   const std::wstring& BuildError() const { return buildError_; }
+
+  void Notify(const Notification& notification) override;
+  virtual void OnClick(const Notification& notification);
 
  protected:
   // The builder callback for elements the framework does not know.

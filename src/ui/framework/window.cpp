@@ -54,7 +54,6 @@ Window::~Window() {
   names_.clear();
   root_.reset();
   if (host_ != nullptr && !closed_) host_->Close();
-  if (owner_ != nullptr && !enabled_) owner_ = nullptr;
 }
 
 // ---- contents ---------------------------------------------------------------------------

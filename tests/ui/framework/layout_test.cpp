@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "ui/framework/builder.h"
+#include "ui/framework/canvas.h"
+#include "ui/framework/font.h"
+#include "ui/framework/label.h"
 #include "ui/framework/container.h"
 #include "ui/framework/framework_test_support.h"
 #include "ui/framework/offscreen_host.h"
@@ -199,6 +202,33 @@ TEST(FrameworkLayout, FlowRules) {
       EXPECT_EQ(window.FindControl(name)->Position(), rect) << testing::PrintToString(name);
     }
   }
+}
+
+TEST(FrameworkLayout, LabelsSizeThemselvesToTheirText) {
+  Ui::OffscreenEnvironment environment;
+  Ui::Window window(nullptr);
+  auto layout = Build(
+      R"(<Window size="400,40"><Font id="0" name="微软雅黑" size="18" default="true"/><HorizontalLayout>)"
+      R"(<Label name="a" autocalcwidth="true" textpadding="3,0,5,0" text="Talvorin"/><Label name="b" width="20"/>)"
+      R"(<Label name="c" height="20"/></HorizontalLayout></Window>)");
+  ASSERT_NE(layout, nullptr);
+  Ui::InstallLayout(window, std::move(*layout));
+  ASSERT_TRUE(window.Create(environment, nullptr));
+  auto* a = window.Find<Ui::Label>(L"a");
+  auto* c = window.Find<Ui::Label>(L"c");
+  const int textWidth = window.GetFont(0)->Measure(L"Talvorin", 0, Ui::kTextSingleLine).cx;
+  ASSERT_GT(textWidth, 30);
+  window.EnsureLayout();
+  EXPECT_EQ(a->Position(), (Rect{0, 0, textWidth + 8, 40}));
+  EXPECT_EQ(window.FindControl(L"b")->Position().left, textWidth + 8);
+  a->SetText(L"Talvorin Talvorin");
+  window.EnsureLayout();
+  EXPECT_GT(a->Position().Width(), 2 * textWidth);
+  // The way the installer sizes a title label: measured, then fixed.
+  c->SetText(L"Talvorin");
+  c->SetFixedWidth(c->MeasureText().cx);
+  window.EnsureLayout();
+  EXPECT_EQ(c->Position().Width(), textWidth);
 }
 
 }  // namespace

@@ -170,16 +170,22 @@ TEST(FrameworkInput, EscapeIsSwallowedAndCloseRequestsGoThroughFilters) {
 }
 
 // A dialog that closes with 0 on "okBtn", 1 on "cancelBtn", 2 on the close button.
-class Dialog : public SkinWindow, public Ui::INotifyListener {
+class Dialog : public SkinWindow {
  public:
   explicit Dialog(std::wstring layout) : SkinWindow(std::move(layout)) {}
-  void OnInitialize() override { AddNotifier(this); }
-  void Notify(const Ui::Notification& n) override {
-    if (n.type != L"click" || n.sender == nullptr) return;
-    if (n.sender->Name() == L"okBtn") Close(0);
-    if (n.sender->Name() == L"cancelBtn") Close(1);
-    if (n.sender->Name() == L"closebtn") Close(2);
+  void OnClick(const Ui::Notification& n) override {
+    if (n.sender->Name() == L"okBtn") {
+      result = 0;
+      Close(0);
+    } else if (n.sender->Name() == L"cancelBtn") {
+      result = 1;
+      Close(1);
+    } else {
+      SkinWindow::OnClick(n);  // the framework's handling: the close button closes
+      result = 2;
+    }
   }
+  int result = 1;  // kept when closed any other way (Alt+F4)
 };
 
 TEST(FrameworkInput, ModalDialogReturnsItsResultWithTheOwnerDisabledMeanwhile) {
@@ -218,7 +224,9 @@ TEST(FrameworkInput, ModalDialogReturnsItsResultWithTheOwnerDisabledMeanwhile) {
       }
       return true;
     });
-    EXPECT_EQ(dialog.ShowModal(), c.result);
+    dialog.ShowModal();
+    EXPECT_TRUE(dialog.IsClosed());
+    EXPECT_EQ(dialog.result, c.result);
     EXPECT_EQ(ownerEnabled, (std::vector<bool>{false, false}));
     EXPECT_TRUE(m.window.IsEnabled());
     EXPECT_TRUE(m.recorder.heard.empty());
@@ -314,10 +322,17 @@ TEST(FrameworkInput, CaptionStripDragsTheWindowButNotOverItsButtons) {
   m.host->MouseMove({340, 30});
   m.host->MouseUp({340, 30});
   EXPECT_EQ(m.host->Position(), (Ui::Point{start.x + 40, start.y + 20}));
-  m.recorder.heard.clear();
-  m.host->Click({570, 20});
-  EXPECT_EQ(m.recorder.heard, (std::vector<Heard>{{L"click", L"closebtn", 0, 0}}));
   EXPECT_EQ(m.host->RoundCorner(), (Ui::Size{1, 0}));
+  // The title buttons' default handling: minimise, then close with code 1.
+  m.recorder.heard.clear();
+  m.host->Click({520, 20});
+  EXPECT_TRUE(m.host->IsMinimized());
+  EXPECT_FALSE(m.window.IsClosed());
+  m.host->Click({570, 20});
+  EXPECT_EQ(m.recorder.heard,
+            (std::vector<Heard>{{L"click", L"minbtn", 0, 0}, {L"click", L"closebtn", 0, 0}}));
+  EXPECT_TRUE(m.window.IsClosed());
+  EXPECT_EQ(m.window.CloseCode(), 1);
 }
 
 TEST(FrameworkInput, ShadowSettingsFromTheLayoutKeepTheirRanges) {
