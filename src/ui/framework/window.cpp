@@ -183,6 +183,7 @@ bool Window::Create(IHostFactory& factory, Window* owner) {
     DEBUG_LOG(L"no host for the window");
     return false;
   }
+  if (!title_.empty()) host_->SetTitle(title_);
   host_->SetRoundCorner(attributes_.roundCorner);
   host_->SetShadow(attributes_.shadow);
   EnsureLayout();
@@ -224,6 +225,15 @@ void Window::SetEnabled(bool enabled) {
     SetHot(nullptr);
   }
   if (host_ != nullptr) host_->SetEnabled(enabled);
+}
+
+void Window::CenterWindow() {
+  if (host_ != nullptr) host_->Center();
+}
+
+void Window::SetTitle(std::wstring title) {
+  title_ = std::move(title);
+  if (host_ != nullptr) host_->SetTitle(title_);
 }
 
 // ---- notifications and messages -------------------------------------------------------------

@@ -111,6 +111,11 @@ class Window {
   int ShowModal();
   void SetEnabled(bool enabled);
   bool IsEnabled() const { return enabled_; }
+  // Centres over the owner, or on the screen without one.
+  void CenterWindow();
+  // The native window's name (taskbar, window lists).
+  void SetTitle(std::wstring title);
+  const std::wstring& Title() const { return title_; }
 
   // ---- notifications and messages --------------------------------------------------
   void AddNotifier(INotifyListener* listener);
@@ -220,6 +225,7 @@ class Window {
   std::unique_ptr<Canvas> canvas_;
   bool closed_ = false;
   int closeCode_ = 0;
+  std::wstring title_;
   bool enabled_ = true;
 
   std::vector<INotifyListener*> listeners_;
