@@ -1,6 +1,8 @@
 // Each page and dialog paints what the layout describes: spot checks of the
 // pixels of the parts that matter (button faces, text, the progress bar),
 // and repainting a dirty part gives the same picture as a full repaint.
+// Where the system has no font face at all (Wine ships no Windows fonts)
+// the checks of text are left out; images and colours are still checked.
 #include <gtest/gtest.h>
 
 #include "ui/framework/canvas.h"
@@ -53,6 +55,7 @@ TEST(FrameworkPaint, EveryPageShowsItsControls) {
   ASSERT_TRUE(window.Create(environment, nullptr));
   const Ui::Canvas& canvas = *window.GetCanvas();
   const Ui::Color installBlue = 0xFF3A86F8u;  // the middle of the install button's face
+  const bool text = window.GetFont(0)->HasFace();
 
   FrameworkTest::ShowMainPage(window, 0);
   environment.RunUntilIdle();
@@ -61,8 +64,10 @@ TEST(FrameworkPaint, EveryPageShowsItsControls) {
   EXPECT_EQ(Ui::ColorAlpha(canvas.PixelAt(599, 399)), 255);
   const Ui::Control* install = window.FindControl(L"defaultInstallBtn");
   EXPECT_GT(CountNear(canvas, Inner(install, 8), installBlue), 200);
-  EXPECT_GT(CountNear(canvas, Inner(install, 8), 0xFFFFFFFFu), 30);  // its white text
-  EXPECT_GT(CountDark(canvas, window.FindControl(L"customeBtn")->Position()), 20);
+  if (text) {
+    EXPECT_GT(CountNear(canvas, Inner(install, 8), 0xFFFFFFFFu), 30);  // its white text
+    EXPECT_GT(CountDark(canvas, window.FindControl(L"customeBtn")->Position()), 20);
+  }
 
   FrameworkTest::ShowMainPage(window, 1);
   auto* edit = window.Find<Ui::Edit>(L"installDirEdit");
@@ -70,7 +75,9 @@ TEST(FrameworkPaint, EveryPageShowsItsControls) {
   environment.RunUntilIdle();
   // The folder text set while its page was hidden shows from its start.
   const Rect& e = edit->Position();
-  EXPECT_GT(CountDark(canvas, {e.left + 9, e.top, e.left + 60, e.bottom}), 20);
+  if (text) {
+    EXPECT_GT(CountDark(canvas, {e.left + 9, e.top, e.left + 60, e.bottom}), 20);
+  }
   EXPECT_GT(CountDark(canvas, window.FindControl(L"createDSCb")->Position()), 20);
   EXPECT_GT(CountNear(canvas, Inner(window.FindControl(L"customeInstallBtn"), 8), installBlue), 200);
   EXPECT_GT(CountDark(canvas, window.FindControl(L"backBtn")->Position()), 10);
@@ -84,7 +91,9 @@ TEST(FrameworkPaint, EveryPageShowsItsControls) {
   const int restBlue = CountNear(canvas, {b.left + b.Width() / 2 + 4, b.top + 2, b.right - 4, b.bottom - 2}, 0xFF3A86F8u);
   EXPECT_GT(doneBlue, 500);
   EXPECT_EQ(restBlue, 0);
-  EXPECT_GT(CountDark(canvas, window.FindControl(L"progressLb")->Position()), 100);
+  if (text) {
+    EXPECT_GT(CountDark(canvas, window.FindControl(L"progressLb")->Position()), 100);
+  }
 
   FrameworkTest::ShowMainPage(window, 3);
   environment.RunUntilIdle();
@@ -109,7 +118,9 @@ TEST(FrameworkPaint, DialogButtonsShowTheirFaces) {
   host->MouseMove({(no->Position().left + no->Position().right) / 2, no->Position().top + 5});
   environment.RunUntilIdle();
   EXPECT_GT(CountNear(canvas, Inner(no, 4), 0xFF5A9DFDu), 500);
-  EXPECT_GT(CountDark(canvas, window.FindControl(L"textLbl")->Position()), 50);
+  if (window.GetFont(0)->HasFace()) {
+    EXPECT_GT(CountDark(canvas, window.FindControl(L"textLbl")->Position()), 50);
+  }
 }
 
 TEST(FrameworkPaint, RepaintingADirtyPartGivesTheSamePictureAsAFullRepaint) {
