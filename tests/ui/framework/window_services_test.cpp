@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "ui/framework/button.h"
@@ -231,6 +232,33 @@ TEST(FrameworkInput, ModalDialogReturnsItsResultWithTheOwnerDisabledMeanwhile) {
     EXPECT_TRUE(m.window.IsEnabled());
     EXPECT_TRUE(m.recorder.heard.empty());
   }
+}
+
+TEST(FrameworkInput, RealClockModalRunWakesForWorkPostedFromAnotherThread) {
+  // The network check's path: a worker reports with an asynchronous
+  // notification while a modal loop sleeps; the loop wakes, delivers it on
+  // its own thread, and the listener ends the run.
+  OffscreenEnvironment environment(OffscreenEnvironment::Clock::kRealTime);
+  Dialog dialog(L"NetworkTipWnd.xml");
+  ASSERT_TRUE(dialog.Create(environment, nullptr));
+  struct Closer : Ui::INotifyListener {
+    void Notify(const Ui::Notification& n) override {
+      if (n.type != L"checknet") return;
+      thread = std::this_thread::get_id();
+      window->Close(static_cast<int>(n.wParam));
+    }
+    Ui::Window* window = nullptr;
+    std::thread::id thread;
+  } closer;
+  closer.window = &dialog;
+  dialog.AddNotifier(&closer);
+  std::thread worker([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    dialog.SendNotify(dialog.Root(), L"checknet", 7, 0, true);
+  });
+  EXPECT_EQ(dialog.ShowModal(), 7);
+  worker.join();
+  EXPECT_EQ(closer.thread, std::this_thread::get_id());
 }
 
 TEST(FrameworkInput, ModalRunWithoutProgressIsAbandonedInsteadOfHanging) {
