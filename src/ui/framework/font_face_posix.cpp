@@ -5,15 +5,18 @@
 #include "ui/framework/font_face.h"
 
 #if defined(__SANITIZE_ADDRESS__)
-// fontconfig's default configuration, which lives until the process ends,
-// keeps a block LeakSanitizer cannot trace (fontconfig 2.14). Destroying it
-// at exit is unsafe while other threads may still look up fonts, and a
-// private configuration per lookup costs 5 to 17 ms, so the leak checker is
-// told to look away from that library alone. This file is linked into every
-// program that uses fonts.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+// Two system libraries keep blocks for the life of the process that
+// LeakSanitizer cannot trace: fontconfig's default configuration (2.14), and
+// the D-Bus connection SDL opens for input methods (SDL 2.26 never shuts
+// D-Bus down). Ending them at exit is unsafe while other threads may still
+// use them, and a private fontconfig configuration per lookup costs 5 to
+// 17 ms, so the leak checker is told to look away from these two libraries
+// alone. Every program that shows a window draws text, so this file is
+// linked wherever either library is used.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\nleak:libdbus-1.so\n";
+}
 #endif
-
 namespace Ui {
 
 std::optional<FontFaceFile> FindFontFace(const FontDescription& description) {
