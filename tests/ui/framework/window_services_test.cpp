@@ -409,6 +409,20 @@ TEST(FrameworkInput, EditTypesSelectsAndUsesTheClipboard) {
   m.environment.clipboard = L"E:\\a\r\nb";
   m.host->KeyDown(Key::kV, {.control = true});
   EXPECT_EQ(edit->Text(), L"E:\\ab");
+  // Dragging the mouse across the text selects it (where text has a width).
+  if (m.window.GetFont(0)->HasFace()) {
+    const Ui::Rect& r = edit->Position();
+    const int middle = (r.top + r.bottom) / 2;
+    m.host->MouseDown({r.left + 9, middle});
+    EXPECT_EQ(edit->Caret(), 0u);
+    m.host->MouseMove({r.right - 10, middle});
+    m.host->MouseUp({r.right - 10, middle});
+    EXPECT_EQ(edit->SelectedText(), L"E:\\ab");
+    m.host->MouseDown({r.left + 9, middle});
+    m.host->MouseDown({r.right - 10, middle}, {.shift = true});  // Shift+click extends
+    m.host->MouseUp({r.right - 10, middle});
+    EXPECT_EQ(edit->SelectedText(), L"E:\\ab");
+  }
   // The caret blinks while focused and stops when the focus goes.
   const bool shown = edit->IsCaretShown();
   m.environment.AdvanceTime(Ui::Edit::kCaretBlinkMs);
