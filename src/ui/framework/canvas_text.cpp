@@ -37,13 +37,13 @@ void Canvas::DrawText(const Font& font, std::wstring_view text, const Rect& rect
                      baseline - glyph.top + glyph.height};
       const Rect visible = box.Intersect(area);
       for (int py = visible.top; py < visible.bottom; ++py) {
-        const std::uint8_t* coverage =
-            glyph.coverage.data() + static_cast<std::size_t>(py - box.top) * glyph.width - box.left;
-        std::uint8_t* dst = pixels_.data() + (static_cast<std::size_t>(py) * width_) * 4;
-        for (int px = visible.left; px < visible.right; ++px) {
-          const std::uint32_t cover = coverage[px];
+        const std::uint8_t* coverage = glyph.coverage.data() +
+                                       static_cast<std::size_t>(py - box.top) * glyph.width +
+                                       (visible.left - box.left);
+        std::uint8_t* at = pixels_.data() + (static_cast<std::size_t>(py) * width_ + visible.left) * 4;
+        for (int px = visible.left; px < visible.right; ++px, ++coverage, at += 4) {
+          const std::uint32_t cover = *coverage;
           if (cover == 0) continue;
-          std::uint8_t* at = dst + static_cast<std::size_t>(px) * 4;
           const std::uint32_t s = cover == 255 ? src : Pixel::Scale(src, cover);
           Pixel::Store(at, Pixel::Over(s, Pixel::Load(at)));
         }
