@@ -31,7 +31,12 @@ class FreeTypeFont final : public Font {
     }
     const auto file = FindFontFace(description_);
     if (!file) return;
-    if (FT_New_Face(library_, file->path.c_str(), file->index, &face_) != 0) {
+    data_ = file->data;
+    const FT_Error opened =
+        data_ != nullptr
+            ? FT_New_Memory_Face(library_, data_->data(), static_cast<FT_Long>(data_->size()), file->index, &face_)
+            : FT_New_Face(library_, file->path.c_str(), file->index, &face_);
+    if (opened != 0) {
       face_ = nullptr;
       DEBUG_LOG(L"font face cannot be opened for %s", description_.name.c_str());
       return;
@@ -103,6 +108,7 @@ class FreeTypeFont final : public Font {
   }
 
   FontDescription description_;
+  std::shared_ptr<const std::vector<unsigned char>> data_;  // outlives face_
   FT_Library library_ = nullptr;
   FT_Face face_ = nullptr;
   bool syntheticBold_ = false;

@@ -2,8 +2,10 @@
 // on Windows. Internal to the renderer.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ui/framework/font.h"
 
@@ -12,6 +14,8 @@ namespace Ui {
 struct FontFaceFile {
   std::string path;  // as the C library's fopen takes it
   int index = 0;     // face inside a collection (.ttc)
+  // The face's bytes instead of a file, when the system hands out the data only.
+  std::shared_ptr<const std::vector<unsigned char>> data;
 };
 
 // The face that best matches the description; a name that no face carries

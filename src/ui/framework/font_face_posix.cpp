@@ -46,7 +46,7 @@ std::optional<FontFaceFile> FindFontFace(const FontDescription& description) {
   int index = 0;
   if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
     if (FcPatternGetInteger(match, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
-    face = FontFaceFile{reinterpret_cast<const char*>(file), index};
+    face = FontFaceFile{reinterpret_cast<const char*>(file), index, nullptr};
     FcChar8* matchedFamily = nullptr;
     if (FcPatternGetString(match, FC_FAMILY, 0, &matchedFamily) == FcResultMatch &&
         family != reinterpret_cast<const char*>(matchedFamily)) {

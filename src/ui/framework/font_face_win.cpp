@@ -57,7 +57,7 @@ std::optional<FontFaceFile> Face(const std::wstring& path) {
   // FreeType opens files with the C library's fopen, which reads the ANSI code page.
   std::string narrow = Utils::ToNarrow(path, Utils::kCodePageAnsi);
   if (narrow.empty() || Utils::ToWide(narrow, Utils::kCodePageAnsi) != path) return std::nullopt;
-  return FontFaceFile{narrow, 0};
+  return FontFaceFile{narrow, 0, nullptr};
 }
 
 // Any outline face of the folder, the first by name, so the choice is repeatable.
@@ -80,6 +80,47 @@ std::optional<FontFaceFile> AnyFace(const std::wstring& folder) {
   return std::nullopt;
 }
 
+// The face GDI itself picks for the name with the Chinese character set
+// (its own substitutes and font links included), as bytes: Wine, for one,
+// keeps the system's fonts outside the fonts folder and hands them out this way.
+std::optional<FontFaceFile> GdiFace(const FontDescription& description) {
+  LOGFONTW font{};
+  font.lfHeight = -std::max(description.size, 1);
+  font.lfWeight = description.bold ? FW_BOLD : FW_NORMAL;
+  font.lfItalic = description.italic ? TRUE : FALSE;
+  font.lfCharSet = GB2312_CHARSET;
+  font.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+  description.name.copy(font.lfFaceName, LF_FACESIZE - 1);
+  HFONT handle = CreateFontIndirectW(&font);
+  if (handle == nullptr) return std::nullopt;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, handle);
+  std::optional<FontFaceFile> face;
+  // A collection is only whole from its header ('ttcf'); a single font from offset 0.
+  constexpr DWORD kCollection = 0x66637474;
+  DWORD table = kCollection;
+  DWORD size = GetFontData(dc, table, 0, nullptr, 0);
+  if (size == GDI_ERROR || size == 0) {
+    table = 0;
+    size = GetFontData(dc, table, 0, nullptr, 0);
+  }
+  if (size != GDI_ERROR && size > 0) {
+    auto bytes = std::make_shared<std::vector<unsigned char>>(size);
+    if (GetFontData(dc, table, 0, bytes->data(), size) == size) {
+      wchar_t chosen[LF_FACESIZE] = {};
+      GetTextFaceW(dc, LF_FACESIZE, chosen);
+      face = FontFaceFile{};
+      face->data = std::move(bytes);
+      face->index = 0;
+      DEBUG_LOG(L"font %s: none in the fonts folder, using the system's face %s", description.name.c_str(), chosen);
+    }
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(handle);
+  return face;
+}
+
 }  // namespace
 
 std::optional<FontFaceFile> FindFontFace(const FontDescription& description) {
@@ -100,6 +141,7 @@ std::optional<FontFaceFile> FindFontFace(const FontDescription& description) {
       return Face(folder + file);
     }
   }
+  if (auto system = GdiFace(description)) return system;
   auto any = AnyFace(folder);
   if (any) {
     DEBUG_LOG(L"font %s: no Chinese face in %s, using %s", description.name.c_str(), folder.c_str(),
