@@ -10,6 +10,9 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
 #define STBI_NO_STDIO
+// No skin image comes near this; a header claiming more is refused before
+// anything is allocated for it.
+#define STBI_MAX_DIMENSIONS 8192
 #define STBI_ASSERT(x) ((void)0)
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
