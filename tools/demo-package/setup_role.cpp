@@ -88,6 +88,14 @@ int RunSetup(const Arguments& arguments) {
     out.Line("Error=set.ini cannot be written");
     return 1;
   }
+  // What the installer asked for (shortcuts, language, rights), for anyone
+  // checking the choices that reached the package: one argument a line.
+  std::string argumentLines;
+  for (const std::string& argument : arguments) argumentLines += argument + "\n";
+  if (!WriteText(folder / "setup-arguments.txt", argumentLines)) {
+    out.Line("Error=setup-arguments.txt cannot be written");
+    return 1;
+  }
 
   out.Line("InstallVersion=1.7.9");
   out.Line("InstPath=" + folderText);

@@ -1,0 +1,26 @@
+// What the installer's skinned windows share beyond the framework's
+// SkinWindowBase (caption dragging, Escape swallowed, the layout's drop
+// shadow): the skin package as the default source and the sequence controls
+// for the layout elements the framework does not know.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "ui/framework/skin_window.h"
+
+namespace Installer {
+
+class CSkinFrame : public Ui::SkinWindowBase, public Ui::IBuilderCallback {
+ public:
+  explicit CSkinFrame(std::wstring layoutFile, FileReader reader = Ui::SkinPackageReader());
+
+  // "SequenceLabel" and "SequenceButton"; nothing for other names.
+  std::unique_ptr<Ui::Control> CreateControl(std::wstring_view elementName) override;
+
+ protected:
+  Ui::IBuilderCallback* BuilderCallback() override { return this; }
+};
+
+}  // namespace Installer

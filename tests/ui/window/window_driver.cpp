@@ -1,0 +1,68 @@
+#include "ui/window/window_driver.h"
+
+#include <cstdlib>
+
+#include "package_server_fixture.h"
+#include "support/text.h"
+#include "ui/window/installer_window.h"
+#include "ui/window/message_box.h"
+
+namespace WindowTest {
+
+WindowDriver::WindowDriver() {
+  // Records and the default folder stay inside this test's folder: on Linux
+  // through the XDG folders, on Windows through a records key of its own.
+  const std::string base = Utils::ToNarrow(temp_.path(), Utils::kCodePageUtf8);
+  configHome_ = std::make_unique<TestSupport::ScopedEnvironmentVariable>("XDG_CONFIG_HOME", base + "/config");
+  dataHome_ = std::make_unique<TestSupport::ScopedEnvironmentVariable>("XDG_DATA_HOME", base + "/data");
+  recordsKey_ = L"Software\\ZorvanSoft\\TalvorinWindowTest\\" +
+                Utils::ToWide(TestSupport::PackageServer::NewId("records"), Utils::kCodePageUtf8);
+  environment_.SetModalPatience(120000);
+  environment_.SetIdleHandler([this](Ui::Window& top) { return Idle(top); });
+}
+
+WindowDriver::~WindowDriver() = default;
+
+void WindowDriver::Answer(const std::wstring& layout, std::vector<std::wstring> buttons) {
+  for (std::wstring& button : buttons) answers_[layout].push_back(std::move(button));
+}
+
+std::string WindowDriver::ScreenshotFolder() {
+  const char* folder = std::getenv("TALVORIN_SCREENSHOT_DIR");
+  return folder != nullptr ? folder : "";
+}
+
+bool WindowDriver::Idle(Ui::Window& top) {
+  if (auto* dialog = dynamic_cast<Installer::CMessageBoxWnd*>(&top)) {
+    ShownDialog shown{dialog->LayoutFile(), L"", L"", main_ != nullptr ? main_->CurrentPage() : -1};
+    if (Ui::Control* text = dialog->FindControl(L"textLbl")) shown.text = text->Text();
+    if (Ui::Control* caption = dialog->FindControl(L"captionLbl")) shown.caption = caption->Text();
+    dialogs_.push_back(shown);
+    std::deque<std::wstring>& answers = answers_[shown.layout];
+    std::wstring button = L"closebtn";
+    if (!answers.empty()) {
+      button = answers.front();
+      answers.pop_front();
+    }
+    Ui::OffscreenHost* host = environment_.HostOf(*dialog);
+    if (host == nullptr || !host->ClickControl(button)) dialog->Close(-2);
+    return true;
+  }
+  auto* main = dynamic_cast<Installer::CMainWnd*>(&top);
+  if (main == nullptr) return false;
+  main_ = main;
+  if (pages_.empty() || pages_.back() != main->CurrentPage()) pages_.push_back(main->CurrentPage());
+  Ui::OffscreenHost* host = environment_.HostOf(*main);
+  return step_ && host != nullptr && step_(*main, *host);
+}
+
+std::optional<int> WindowDriver::Run() {
+  Installer::InstallerWindowOptions options;
+  options.factory = &environment_;
+  options.recordsKey = recordsKey_;
+  std::optional<int> code = Installer::RunInstallerWindow(options);
+  main_ = nullptr;
+  return code;
+}
+
+}  // namespace WindowTest
