@@ -45,6 +45,11 @@ bool WindowDriver::Idle(Ui::Window& top) {
       answers.pop_front();
     }
     Ui::OffscreenHost* host = environment_.HostOf(*dialog);
+    const std::string folder = ScreenshotFolder();
+    if (host != nullptr && !folder.empty()) {
+      std::wstring name = shown.layout.substr(0, shown.layout.find(L'.'));
+      host->WritePng(folder + "/run-dialog-" + Utils::ToNarrow(name, Utils::kCodePageUtf8) + ".png");
+    }
     if (host == nullptr || !host->ClickControl(button)) dialog->Close(-2);
     return true;
   }
