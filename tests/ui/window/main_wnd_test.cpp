@@ -403,3 +403,51 @@ TEST_F(MainWndTest, WaitForTheRunningProductCanBeLeft) {
 }
 
 }  // namespace
+
+namespace {
+
+// Checks that refuse to start: the window explains and stays on its page,
+// ready for another try.
+TEST_F(MainWndTest, RefusedStartsStayOnTheCustomPage) {
+  struct Case {
+    const char* verdict;  // the network check's answer
+    std::wstring folder;
+    std::wstring message;
+  };
+  const std::vector<Case> cases = {
+      {"0x10000", L"Offline", L"当前网络环境较差，请在网络通畅时进行安装"},
+      {"1", L"bad|name", L"无效路径"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf8(c.message));
+    Installer::TheInstallerSettings().isCheckNet = true;
+    TestSupport::ScopedEnvironmentVariable verdict("TALVORIN_NETWORK_VERDICT", c.verdict);
+    WindowDriver run;
+    run.Answer(Installer::kExitTip, {L"okBtn"});
+    bool started = false, closing = false;
+    run.OnIdle([&](CMainWnd& w, Ui::OffscreenHost& h) {
+      if (w.CurrentPage() == Installer::kPageStart && !started) return h.ClickControl(L"customeBtn");
+      if (w.CurrentPage() == Installer::kPageCustom && !started) {
+        started = true;
+        TypeFolder(h, run.Temp().File(c.folder));
+        return h.ClickControl(L"customeInstallBtn");
+      }
+      if (started && !run.Dialogs().empty() && !closing) {
+        closing = true;
+        EXPECT_EQ(w.CurrentPage(), Installer::kPageCustom);
+        EXPECT_TRUE(w.FindControl(L"customeInstallBtn")->IsEnabled());
+        return h.ClickControl(L"closebtn");
+      }
+      return false;
+    });
+    EXPECT_EQ(run.Run(), 1);
+    ASSERT_EQ(run.Dialogs().size(), 2u);
+    EXPECT_EQ(run.Dialogs()[0].layout, Installer::kMessageBox2);
+    EXPECT_EQ(run.Dialogs()[0].text, c.message);
+    const std::vector<int> pages = run.Pages();
+    EXPECT_EQ(std::count(pages.begin(), pages.end(), Installer::kPageInstalling), 0);
+  }
+  EXPECT_EQ(Count(Events(), "安装中"), 0u);
+}
+
+}  // namespace
