@@ -1,8 +1,11 @@
 #include "ui/window/window_driver.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "package_server_fixture.h"
+#include "support/system_probes.h"
 #include "support/text.h"
 #include "ui/window/installer_window.h"
 #include "ui/window/message_box.h"
@@ -61,7 +64,10 @@ bool WindowDriver::Idle(Ui::Window& top) {
   return step_ && host != nullptr && step_(*main, *host);
 }
 
-std::optional<int> WindowDriver::Run() {
+std::optional<int> WindowDriver::Run(bool ownProductRuns) {
+  for (int i = 0; !ownProductRuns && i < 600 && Utils::FindProcessId(kProductExecutableName) != 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
   Installer::InstallerWindowOptions options;
   options.factory = &environment_;
   options.recordsKey = recordsKey_;

@@ -36,8 +36,11 @@ class WindowDriver {
   // Called with the main window whenever it has nothing to do; returns
   // whether it did something.
   void OnIdle(std::function<bool(Installer::CMainWnd&, Ui::OffscreenHost&)> step) { step_ = std::move(step); }
-  // Runs the installer's window until it closes: its close code.
-  std::optional<int> Run();
+  // Runs the installer's window until it closes: its close code. The window
+  // refuses to install while any product of this name runs, and other tests
+  // of the program (run in parallel) start one for a few seconds: unless the
+  // test runs one itself, the run waits for theirs to end first.
+  std::optional<int> Run(bool ownProductRuns = false);
 
   const std::vector<ShownDialog>& Dialogs() const { return dialogs_; }
   std::vector<int> Pages() const { return pages_; }
