@@ -20,7 +20,8 @@ WindowDriver::WindowDriver() {
   dataHome_ = std::make_unique<TestSupport::ScopedEnvironmentVariable>("XDG_DATA_HOME", base + "/data");
   recordsKey_ = L"Software\\ZorvanSoft\\TalvorinWindowTest\\" +
                 Utils::ToWide(TestSupport::PackageServer::NewId("records"), Utils::kCodePageUtf8);
-  environment_.SetModalPatience(120000);
+  // A stuck run ends with its assertions well before the test runner gives up.
+  environment_.SetModalPatience(45000);
   environment_.SetIdleHandler([this](Ui::Window& top) { return Idle(top); });
 }
 
@@ -65,7 +66,7 @@ bool WindowDriver::Idle(Ui::Window& top) {
 }
 
 std::optional<int> WindowDriver::Run(bool ownProductRuns) {
-  for (int i = 0; !ownProductRuns && i < 600 && Utils::FindProcessId(kProductExecutableName) != 0; ++i) {
+  for (int i = 0; !ownProductRuns && i < 300 && Utils::FindProcessId(kProductExecutableName) != 0; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   Installer::InstallerWindowOptions options;
