@@ -119,6 +119,15 @@ void Mouse(DWORD flags) {
   SendInput(1, &input, sizeof(input));
 }
 
+void MoveTo(int x, int y) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = static_cast<LONG>((x * 65535LL + GetSystemMetrics(SM_CXSCREEN) / 2) / (GetSystemMetrics(SM_CXSCREEN) - 1));
+  input.mi.dy = static_cast<LONG>((y * 65535LL + GetSystemMetrics(SM_CYSCREEN) / 2) / (GetSystemMetrics(SM_CYSCREEN) - 1));
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &input, sizeof(input));
+}
+
 void Key(WORD key, bool down) {
   INPUT input{};
   input.type = INPUT_KEYBOARD;
@@ -184,12 +193,34 @@ TEST(Win32Host, ShowsTheWindowWithItsShadowAndTakesRealInput) {
                         expected.screen.bottom + 17}));
 
     const Ui::Rect button = OnWindowThread(window, [&] { return window.FindControl(L"customeBtn")->Position(); });
-    SetCursorPos(expected.screen.left + (button.left + button.right) / 2,
-                 expected.screen.top + (button.top + button.bottom) / 2);
+    MoveTo(expected.screen.left + (button.left + button.right) / 2,
+           expected.screen.top + (button.top + button.bottom) / 2);
     Mouse(MOUSEEVENTF_LEFTDOWN);
     Mouse(MOUSEEVENTF_LEFTUP);
     EXPECT_TRUE(WaitFor(window, [&] { return !recorder.Clicks().empty(); }));
     EXPECT_EQ(recorder.Clicks(), std::vector<std::wstring>{L"customeBtn"});
+
+    // Pressing on the caption strip and moving drags the window.
+    // Positions go in the same input stream as the buttons, so that each
+    // press happens where the pointer was put.
+    const POINT grip{expected.screen.left + 300, expected.screen.top + 10};
+    MoveTo(grip.x, grip.y);
+    std::this_thread::sleep_for(100ms);
+    Mouse(MOUSEEVENTF_LEFTDOWN);
+    std::this_thread::sleep_for(100ms);
+    for (int step = 1; step <= 4; ++step) {
+      MoveTo(grip.x + 10 * step, grip.y + 8 * step);
+      std::this_thread::sleep_for(50ms);
+    }
+    Mouse(MOUSEEVENTF_LEFTUP);
+    const Ui::Rect moved = expected.screen.Offset(40, 32);
+    EXPECT_TRUE(WaitFor(window, [&] { return Ui::ScreenRectOf(window) == moved; }))
+        << "the caption strip did not drag the window";
+    EXPECT_EQ(recorder.Clicks().size(), 1u);  // the drag was no click
+    GetWindowRect(shadow, &s);
+    EXPECT_EQ((Ui::Rect{s.left, s.top, s.right, s.bottom}),
+              (Ui::Rect{moved.left - 15, moved.top - 15, moved.right + 17, moved.bottom + 17}))
+        << "the shadow did not follow the window";
 
     Key(VK_MENU, true);
     Key(VK_F4, true);
