@@ -1,7 +1,8 @@
 // The Windows host shows a real window (under Wine: on the X display that
 // scripts/test-all.sh provides): the screen's pixels are the window's
-// picture, the drop shadow stands around it, and real input (SendInput)
-// reaches the controls and closes it with Alt+F4.
+// picture, the drop shadow stands around it and follows it, and real input
+// (SendInput) reaches the controls, drags the window by its caption strip,
+// types into an edit, pastes with Ctrl+V and closes it with Alt+F4.
 #ifdef _WIN32
 
 #include <windows.h>
@@ -156,6 +157,65 @@ HWND ShadowOf(HWND owner) {
   return search.found;
 }
 
+// Typing reaches a focused edit as text, the clipboard is the system's,
+// Ctrl+V pastes it, and timers tick in the host's loop.
+void TypingClipboardAndTimersWork(Ui::IHostFactory& factory) {
+  FrameworkTest::SkinWindow window(L"mainWnd.xml");
+  struct TimerCounter : Ui::INotifyListener {
+    std::atomic<int> ticks{0};
+    void Notify(const Ui::Notification& n) override {
+      if (n.type == L"timer" && n.wParam == 4321) ++ticks;
+    }
+  } counter;
+  window.AddNotifier(&counter);
+  ASSERT_TRUE(window.Create(factory, nullptr));
+  window.Host()->Center();
+  FrameworkTest::ShowMainPage(window, 1);
+
+  std::thread user([&] {
+    const Ui::Rect screen = OnWindowThread(window, [&] { return Ui::ScreenRectOf(window); });
+    const Ui::Rect edit = OnWindowThread(window, [&] { return window.FindControl(L"installDirEdit")->Position(); });
+    MoveTo(screen.left + (edit.left + edit.right) / 2, screen.top + (edit.top + edit.bottom) / 2);
+    std::this_thread::sleep_for(100ms);
+    Mouse(MOUSEEVENTF_LEFTDOWN);
+    Mouse(MOUSEEVENTF_LEFTUP);
+    EXPECT_TRUE(WaitFor(window, [&] {
+      return window.Focused() != nullptr && window.Focused()->Name() == L"installDirEdit";
+    })) << "a click did not focus the edit";
+
+    for (WORD key : {WORD{'T'}, WORD{'V'}, WORD{'2'}}) {
+      Key(key, true);
+      Key(key, false);
+    }
+    EXPECT_TRUE(WaitFor(window, [&] { return window.FindControl(L"installDirEdit")->Text() == L"tv2"; }))
+        << "typed keys did not arrive as text";
+
+    EXPECT_EQ(OnWindowThread(window, [&] {
+                window.Host()->SetClipboardText(L"安装");
+                return window.Host()->ClipboardText();
+              }),
+              L"安装");
+    Key(VK_CONTROL, true);
+    Key('V', true);
+    Key('V', false);
+    Key(VK_CONTROL, false);
+    EXPECT_TRUE(WaitFor(window, [&] { return window.FindControl(L"installDirEdit")->Text() == L"tv2安装"; }))
+        << "Ctrl+V did not paste the clipboard";
+
+    OnWindowThread(window, [&] { return window.SetTimer(window.Root(), 4321, 30); });
+    for (int i = 0; i < 250 && counter.ticks < 5; ++i) std::this_thread::sleep_for(20ms);
+    EXPECT_GE(counter.ticks, 5);
+    OnWindowThread(window, [&] {
+      window.Close(0);
+      return true;
+    });
+  });
+  EXPECT_EQ(window.ShowModal(), 0);
+  user.join();
+}
+
+// One test on purpose: the windows of tests run in parallel would share the
+// X display, and the input of one would land in the other.
 TEST(Win32Host, ShowsTheWindowWithItsShadowAndTakesRealInput) {
   if (UnderWineWithoutDisplay()) GTEST_SKIP() << "Wine has no X display here (scripts/test-all.sh starts Xvfb)";
   auto factory = Ui::CreatePlatformHostFactory();
@@ -236,7 +296,11 @@ TEST(Win32Host, ShowsTheWindowWithItsShadowAndTakesRealInput) {
   ended = true;
   user.join();
   EXPECT_EQ(closeCode, 1) << "Alt+F4 did not close the window";
+
+  // In the same test: tests running at once would share the display's input.
+  TypingClipboardAndTimersWork(*factory);
 }
+
 
 }  // namespace
 
