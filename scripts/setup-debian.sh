@@ -9,7 +9,7 @@ packages=(
   libssl-dev libjsoncpp-dev libcurl4-openssl-dev zlib1g-dev
   # the window: layouts, images, text, the Linux host window and its tests
   libpugixml-dev libstb-dev libfreetype-dev libfontconfig-dev fonts-wqy-microhei
-  libsdl2-dev xvfb xauth libx11-dev
+  libsdl2-dev xvfb xauth libx11-dev libxtst-dev
   # Windows build: cross compiler, Wine to run its tests, sources of its libraries
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev wine wine64 dpkg-dev libz-mingw-w64-dev
@@ -17,6 +17,7 @@ packages=(
   coreutils 7zip
   python3-pil fonts-inter  # skin image generator
   nginx curl aria2  # download benchmark
+  libcairo2-dev  # the renderer benchmark's peer
   libcpp-httplib-dev  # the package server the download tests run against
 )
 

@@ -26,6 +26,23 @@ cmake -S . -B "$build/windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DTALVORIN_WINDOWS_PREFIX="$build/windows-deps/prefix" >/dev/null &&
   cmake --build "$build/windows" -j "$jobs" || exit 1
 
+# The Windows window host's test shows a real window, so Wine needs an X
+# display: without one, a private Xvfb serves this run. (The Linux host's
+# test starts an Xvfb of its own.)
+xvfb_pid=""
+if [ -z "${DISPLAY:-}" ]; then
+  xvfb_out=$(mktemp)
+  Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$xvfb_out" 2>/dev/null &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [ -s "$xvfb_out" ] && break; sleep 0.1; done
+  if [ -s "$xvfb_out" ]; then
+    export DISPLAY=":$(head -n 1 "$xvfb_out")"
+  else
+    echo "Xvfb did not start: the Windows window host's test will be skipped"
+  fi
+  rm -f "$xvfb_out"
+fi
+
 # A private Wine prefix, and Wine's services started once before CTest, so
 # that each test does not pay for starting them again.
 export WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -67,6 +84,7 @@ fi
 kill "$collector_PID" 2>/dev/null || true
 kill "$package_server_PID" 2>/dev/null || true
 wineserver -k 2>/dev/null || true
+[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
 
 if [ $status -eq 0 ]; then echo "=== all tests of both builds passed ==="; else echo "=== TESTS FAILED ==="; fi
 exit $status

@@ -1,0 +1,133 @@
+// Canvas::DrawImage: the image modifiers of the layouts (source part, "dest",
+// 9-slice "corner", "hole", tiling, colour-key "mask" and "fade").
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "ui/framework/canvas.h"
+#include "ui/framework/image.h"
+#include "ui/framework/pixel.h"
+
+namespace Ui {
+
+namespace {
+
+struct Span {
+  int srcBegin, srcEnd;  // in the image
+  int dstBegin, dstEnd;  // on the canvas
+  bool tiled;
+};
+
+// Splits a source and a destination range into the three slices of a 9-slice
+// drawing. The outer slices keep their size in the image unless the
+// destination is too small for both, then they share it in proportion.
+void Slices(int srcBegin, int srcEnd, int dstBegin, int dstEnd, int before, int after, bool tiled,
+            Span out[3]) {
+  const int srcSize = srcEnd - srcBegin;
+  const int dstSize = dstEnd - dstBegin;
+  if (before + after > srcSize) before = after = 0;  // corners larger than the image mean nothing
+  int dstBefore = before;
+  int dstAfter = after;
+  if (before + after > dstSize) {
+    dstBefore = before * dstSize / (before + after);
+    dstAfter = dstSize - dstBefore;
+  }
+  out[0] = {srcBegin, srcBegin + before, dstBegin, dstBegin + dstBefore, false};
+  out[1] = {srcBegin + before, srcEnd - after, dstBegin + dstBefore, dstEnd - dstAfter, tiled};
+  out[2] = {srcEnd - after, srcEnd, dstEnd - dstAfter, dstEnd, false};
+}
+
+// The image coordinate drawn at canvas coordinate `d`: tiles repeat the
+// source; stretching samples the source at the destination pixel's centre,
+// so the result does not depend on which part of the span is clipped.
+int SourceAt(const Span& s, int d) {
+  const int srcSize = s.srcEnd - s.srcBegin;
+  const int offset = d - s.dstBegin;
+  if (s.tiled) return s.srcBegin + offset % srcSize;
+  const long long dstSize = s.dstEnd - s.dstBegin;
+  return s.srcBegin + static_cast<int>((2LL * offset + 1) * srcSize / (2 * dstSize));
+}
+
+// Source over destination for `count` consecutive pixels; runs of opaque
+// source pixels are copied.
+void BlendRow(const std::uint8_t* src, std::uint8_t* dst, int count) {
+  int i = 0;
+  while (i < count) {
+    int run = i;
+    while (run < count && src[static_cast<std::size_t>(run) * 4 + 3] == 255) ++run;
+    if (run > i) {
+      std::memcpy(dst + static_cast<std::size_t>(i) * 4, src + static_cast<std::size_t>(i) * 4,
+                  static_cast<std::size_t>(run - i) * 4);
+      i = run;
+      continue;
+    }
+    std::uint8_t* at = dst + static_cast<std::size_t>(i) * 4;
+    Pixel::Store(at, Pixel::Over(Pixel::Load(src + static_cast<std::size_t>(i) * 4), Pixel::Load(at)));
+    ++i;
+  }
+}
+
+}  // namespace
+
+void Canvas::DrawImage(const Image& image, const ImageDrawSpec& spec, const Rect& controlRect) {
+  Rect source{0, 0, image.Width(), image.Height()};
+  if (spec.source) source = spec.source->Intersect(source);
+  Rect dest = spec.dest ? spec.dest->Offset(controlRect.left, controlRect.top) : controlRect;
+  dest = dest.Intersect(controlRect);
+  const Rect visible = dest.Intersect(clip_);
+  if (source.IsEmpty() || visible.IsEmpty() || spec.fade == 0) return;
+
+  const Rect& c = spec.corner;
+  const bool corners = c.left > 0 || c.top > 0 || c.right > 0 || c.bottom > 0;
+  Span columns[3];
+  Span rows[3];
+  Slices(source.left, source.right, dest.left, dest.right, c.left, c.right, spec.xtiled, columns);
+  Slices(source.top, source.bottom, dest.top, dest.bottom, c.top, c.bottom, spec.ytiled, rows);
+
+  const std::uint32_t fade = spec.fade;
+  const bool masked = spec.mask.has_value();
+  const std::uint32_t maskRgb = masked ? *spec.mask : 0;
+  std::vector<int> sourceX;
+  for (int row = 0; row < 3; ++row) {
+    const Span& rs = rows[row];
+    const int top = std::max(rs.dstBegin, visible.top);
+    const int bottom = std::min(rs.dstEnd, visible.bottom);
+    if (top >= bottom || rs.srcBegin >= rs.srcEnd) continue;
+    for (int column = 0; column < 3; ++column) {
+      if (spec.hole && corners && row == 1 && column == 1) continue;
+      const Span& cs = columns[column];
+      const int left = std::max(cs.dstBegin, visible.left);
+      const int right = std::min(cs.dstEnd, visible.right);
+      if (left >= right || cs.srcBegin >= cs.srcEnd) continue;
+      sourceX.resize(static_cast<std::size_t>(right - left));
+      for (int x = left; x < right; ++x) sourceX[static_cast<std::size_t>(x - left)] = SourceAt(cs, x);
+      // Unscaled, unmasked, unfaded: copy opaque runs whole.
+      const bool direct = !masked && fade == 255 && !cs.tiled && cs.srcEnd - cs.srcBegin == cs.dstEnd - cs.dstBegin;
+      for (int y = top; y < bottom; ++y) {
+        const std::uint8_t* srcRow =
+            image.Pixels() + static_cast<std::size_t>(SourceAt(rs, y)) * image.Width() * 4;
+        std::uint8_t* dst = pixels_.data() + (static_cast<std::size_t>(y) * width_ + left) * 4;
+        if (direct) {
+          BlendRow(srcRow + static_cast<std::size_t>(sourceX.front()) * 4, dst, right - left);
+          continue;
+        }
+        for (int x : sourceX) {
+          std::uint32_t p = Pixel::Load(srcRow + static_cast<std::size_t>(x) * 4);
+          if (masked) {
+            // The key colour as it was stored at this pixel's opacity.
+            const std::uint32_t a = Pixel::Alpha(p);
+            const std::uint32_t key =
+                Pixel::Pack(Pixel::Div255(ColorRed(maskRgb) * a), Pixel::Div255(ColorGreen(maskRgb) * a),
+                            Pixel::Div255(ColorBlue(maskRgb) * a), a);
+            if (p == key) p = 0;
+          }
+          if (fade != 255) p = Pixel::Scale(p, fade);
+          Pixel::Store(dst, Pixel::Over(p, Pixel::Load(dst)));
+          dst += 4;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace Ui

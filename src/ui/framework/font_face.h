@@ -1,0 +1,26 @@
+// Where a font's face file is: fontconfig on Linux, the Windows fonts folder
+// on Windows. Internal to the renderer.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/framework/font.h"
+
+namespace Ui {
+
+struct FontFaceFile {
+  std::string path;  // as the C library's fopen takes it
+  int index = 0;     // face inside a collection (.ttc)
+  // The face's bytes instead of a file, when the system hands out the data only.
+  std::shared_ptr<const std::vector<unsigned char>> data;
+};
+
+// The face that best matches the description; a name that no face carries
+// falls back to a CJK sans serif, then to any face at all (logged). nullopt
+// when the system has no usable face.
+std::optional<FontFaceFile> FindFontFace(const FontDescription& description);
+
+}  // namespace Ui
