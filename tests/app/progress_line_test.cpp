@@ -17,7 +17,7 @@ TEST(ProgressLine, BarAndPlainLines) {
       {0, InstallStage::Downloading, "\r[..........]   0% downloading                 ", "downloading: 0%\n"},
       {35, InstallStage::Downloading, "\r[###.......]  35% downloading                 ", "downloading: 35%\n"},
       {100, InstallStage::Installing, "\r[##########] 100% installing                  ", "installing: 100%\n"},
-      {-5, InstallStage::Removing, "\r[..........]   0% removing the earlier version ",
+      {-5, InstallStage::Removing, "\r[..........]   0% removing the earlier version",
        "removing the earlier version: 0%\n"},
       {250, InstallStage::Installing, "\r[##########] 100% installing                  ", "installing: 100%\n"},
   };

@@ -9,6 +9,8 @@
 
 #include "install/record_store.h"
 #include "support/file_system.h"
+#include "support/process_info.h"
+#include "support/system_probes.h"
 #include "support/text.h"
 #include "test_support.h"
 
@@ -118,19 +120,21 @@ TEST_F(UnattendedTest, NotificationsEndInTheirExitCodes) {
     std::string said;
   };
   const std::wstring folder = temp.File(L"T");
+  ASSERT_TRUE(Utils::CreateDirectories(folder));
   const Case cases[] = {
       {"success",
        {{1001, 1, L""}, {1002, 0.5, L""}, {1003, 0, L"LibCurl"}, {2001, 0, L""}, {2002, 0, L""},
         {3000, 0, folder}, {3003, 0, folder + kSep + L"uninst.ep"}, {3009, 0, L"你好"}, {2003, 0, L""}},
-       Installer::kExitInstalled, "downloading: 35%\ninstalling: 74%\n你好\ninstalling: 100%\nTalvorin is installed in"},
+       Installer::kExitInstalled,
+       "downloading: 0%\ndownloading: 35%\ninstalling: 74%\n你好\ninstalling: 100%\nTalvorin is installed in"},
       {"failed removal", {{5002, 0, L""}, {5005, 0, L"安装包卸载失败"}}, Installer::kExitRemovalFailed,
        "removing the earlier version: 0%\nThe earlier version could not be removed (安装包卸载失败)"},
       {"missing uninstaller", {{5002, 0, L""}, {5004, 1, L"可执行卸载文件不存在"}},
        Installer::kExitRemovalFailed, ""},
       {"failed download", {{1001, 1, L""}, {1004, 22, L"LibCurl"}}, Installer::kExitDownloadFailed,
-       "downloading: 0%\nThe download failed (code 22 LibCurl)"},
+       "downloading: 0%\nThe download failed (code 22 LibCurl)."},
       {"failed package without a message", {{1001, 1, L""}, {1003, 0, L""}, {2001, 0, L""}, {2004, 2, L""}},
-       Installer::kExitPackageFailed, "The installation failed: 安装失败"},
+       Installer::kExitPackageFailed, "downloading: 0%\nThe installation failed: 安装失败\n"},
   };
   for (const Case& c : cases) {
     written.clear();
