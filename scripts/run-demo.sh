@@ -10,13 +10,18 @@
 # With a display the installer shows its window; without one, or when this
 # build has no window to show, it installs unattended (-silent=true) and
 # prints its progress. Arguments go to the installer.
+#
+# TALVORIN_DEMO_BUILD=<build folder> uses a build you already have (only the
+# four programs are brought up to date there) instead of build/demo.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build/demo"
+build="${TALVORIN_DEMO_BUILD:-$root/build/demo}"
 run="$root/build/demo-run"
 
 bash "$root/scripts/setup-debian.sh"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVORIN_TESTS=OFF >/dev/null
+if [ -z "${TALVORIN_DEMO_BUILD:-}" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVORIN_TESTS=OFF >/dev/null
+fi
 cmake --build "$build" -j "$(nproc)" --target talvorin-installer talvorin-package-server \
   talvorin-collector talvorin-demo-package
 
@@ -24,17 +29,26 @@ rm -rf "$run"
 mkdir -p "$run/program" "$run/config" "$run/data" "$run/Programs"
 cp "$build/bin/talvorin-installer" "$run/program/"
 
-# The two peers on loopback; each ends when this script does (its standard
-# input is a pipe this script holds).
-coproc package_server {
-  exec "$build/bin/talvorin-package-server" --cert-dir "$build/package-server-certs" \
-    --serve-dir "$build/bin" --stop-at-stdin-eof 2>/dev/null
+# The two peers on loopback, stopped when this script ends. Each prints its
+# ports line once it listens.
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
+"$build/bin/talvorin-package-server" --cert-dir "$build/package-server-certs" \
+  --serve-dir "$build/bin" >"$run/package-server.ports" 2>/dev/null &
+pids+=($!)
+"$build/bin/talvorin-collector" --cert-dir "$build/collector-certs" \
+  >"$run/collector.ports" 2>/dev/null &
+pids+=($!)
+ports_of() {
+  for _ in $(seq 600); do
+    if [ -s "$1" ]; then head -n 1 "$1"; return 0; fi
+    sleep 0.1
+  done
+  echo "$2 did not start" >&2
+  exit 1
 }
-read -r -t 60 server_ports <&"${package_server[0]}" || { echo "the package server did not start" >&2; exit 1; }
-coproc collector {
-  exec "$build/bin/talvorin-collector" --cert-dir "$build/collector-certs" --stop-at-stdin-eof 2>/dev/null
-}
-read -r -t 60 collector_ports <&"${collector[0]}" || { echo "the collector did not start" >&2; exit 1; }
+server_ports=$(ports_of "$run/package-server.ports" "the package server")
+collector_ports=$(ports_of "$run/collector.ports" "the collector")
 http_port() { sed -n 's/.*http=\([0-9]*\).*/\1/p' <<<"$1"; }
 server="http://127.0.0.1:$(http_port "$server_ports")"
 collector_base="http://127.0.0.1:$(http_port "$collector_ports")"
