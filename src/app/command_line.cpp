@@ -48,6 +48,8 @@ void applyCommandLine(InstallerSettings& settings, const std::vector<std::wstrin
   if (has(L"-instcmd")) settings.instCmd = OptionText(table, L"-instcmd");
   if (has(L"-language")) settings.language = OptionInt(table, L"-language");
   if (has(L"-insnew")) settings.insNew = OptionBool(table, L"-insnew");
+  if (has(L"-silent")) settings.silent = OptionBool(table, L"-silent");
+  if (has(L"-installdir")) settings.silentInstallDir = OptionText(table, L"-installdir");
 }
 
 void applyCommandLine() { applyCommandLine(TheInstallerSettings(), Utils::GetProcessArguments()); }

@@ -25,14 +25,20 @@ extern "C" void OnFatalSignal(int signalNumber) {
 
 // A crash by stack overflow has no stack left to run the handler on.
 void ProvideAlternateStack() {
-  static bool provided = false;
-  if (provided) return;
+  // Held here, so that the stack lives as long as the process and a leak
+  // checker sees it is still in use.
+  static void* alternateStack = nullptr;
+  if (alternateStack) return;
   const std::size_t size = SIGSTKSZ > 65536 ? SIGSTKSZ : 65536;
   stack_t stack{};
-  stack.ss_sp = std::malloc(size);  // lives as long as the process
+  stack.ss_sp = std::malloc(size);
   if (!stack.ss_sp) return;
   stack.ss_size = size;
-  if (sigaltstack(&stack, nullptr) == 0) provided = true;
+  if (sigaltstack(&stack, nullptr) == 0) {
+    alternateStack = stack.ss_sp;
+  } else {
+    std::free(stack.ss_sp);
+  }
 }
 
 }  // namespace

@@ -48,6 +48,12 @@ struct InstallerSettings {
   std::wstring abGroup = L"IN";
   std::int32_t language = -1;
   bool insNew = false;
+  // Unattended mode: the one-click installation without a window, its
+  // progress and outcome on standard error ("-silent=true").
+  bool silent = false;
+  // The folder chosen for an unattended installation ("-installdir="), taken
+  // as the custom page takes its edit field; empty: the default folder.
+  std::wstring silentInstallDir;
   // An extra bundle of certificate authorities (a PEM file) that every HTTPS
   // request trusts besides the system's, for servers with a private CA.
   // Empty: the system's authorities only.

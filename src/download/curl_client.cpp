@@ -319,13 +319,17 @@ int CurlClient::Start() {
     }
   }
 
+  if (md5) {
+    if (result == 0) bodyMd5 = md5->Finish();
+    // Also closes the side file if the hasher still reads it: Windows
+    // neither removes nor renames a file that is open.
+    md5.reset();
+  }
   if (result == CURLE_RANGE_ERROR) {
     // The server will not continue the side file, so every resume would be
     // refused the same way: the next try starts the package afresh.
     std::remove(sideNarrow.c_str());
   }
-  if (result == 0 && md5) bodyMd5 = md5->Finish();
-  md5.reset();
 
   if (result == 0) {
     std::remove(localNarrow.c_str());

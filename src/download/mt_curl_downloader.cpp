@@ -440,7 +440,12 @@ void DownloadThreadFun(const std::shared_ptr<State>& state, DownloadPartNode& no
   --state->activeParts;
 }
 
-void ReleaseNodes(State& state) { state.parts.clear(); }
+// Also ends the attempt's hashing, which may still read the first part
+// file: Windows removes no file that is open.
+void ReleaseNodes(State& state) {
+  state.parts.clear();
+  state.attemptMd5.reset();
+}
 
 // The attempt failed: ask once in the downloader's life to be started again,
 // otherwise give up.
@@ -515,6 +520,9 @@ void WaitForFinishThreadFun(const std::shared_ptr<State>& state, std::vector<std
 
   state->SetLastPercent(0.0);
   const bool joined = JoinParts(*state, state->attemptMd5.get());
+  // Normally ready the moment the join ends; read back below only when the
+  // hashing on the way could not be done.
+  const std::string hashed = joined && state->attemptMd5 ? state->attemptMd5->Finish() : std::string();
   ReleaseNodes(*state);
   if (!joined) {
     DeletePartFiles(*state);
@@ -526,11 +534,7 @@ void WaitForFinishThreadFun(const std::shared_ptr<State>& state, std::vector<std
   // package that fails it never replaces what the target held.
   const std::string joinedPath = CMTCurlDownloader::PartPath(state->localPath, 0);
   if (state->expectedMd5.size() == 32) {
-    // Normally ready the moment the join ends; read back only when the
-    // hashing on the way could not be done.
-    std::string actual = state->attemptMd5 ? state->attemptMd5->Finish() : std::string();
-    state->attemptMd5.reset();
-    if (actual.size() != 32) actual = Utils::FileMd5(joinedPath);
+    const std::string actual = hashed.size() == 32 ? hashed : Utils::FileMd5(joinedPath);
     if (actual.size() == 32 && actual != state->expectedMd5) {
       state->Notify(DL_CODE_ERROR, 0.0, kDigestMismatch);
       std::remove(joinedPath.c_str());

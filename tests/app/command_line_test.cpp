@@ -36,7 +36,7 @@ TEST(CommandLine, RecognisedOptionsSetTheirFields) {
       L"TalvorinInstaller.exe -downloadurl=http://h/${ROUTE}/456?a=1=2 -downloadtype=2 "
       L"-downloadtype=3 -downloadscale=0.25 -ischecknet=true -isenableappanalytics=false "
       L"-dlappnamesuffix=.x -dlappversion=9 \"-instcmd=/D=C:\\Program Files\\T\" -language=3 "
-      L"-insnew=true");
+      L"-insnew=true -silent=true \"-installdir=/tmp/my programs\"");
   EXPECT_EQ(s.downloadUrl, L"http://h/download_silent/456?a=1=2");
   EXPECT_EQ(s.downloadType, 2);
   EXPECT_EQ(s.downloadScale, 0.25);
@@ -47,6 +47,8 @@ TEST(CommandLine, RecognisedOptionsSetTheirFields) {
   EXPECT_EQ(s.instCmd, L"/D=C:\\Program Files\\T");
   EXPECT_EQ(s.language, 3);
   EXPECT_TRUE(s.insNew);
+  EXPECT_TRUE(s.silent);
+  EXPECT_EQ(s.silentInstallDir, L"/tmp/my programs");
 }
 
 TEST(CommandLine, ValuesThatAreNotWhatTheyClaim) {
@@ -68,7 +70,9 @@ TEST(CommandLine, ValuesThatAreNotWhatTheyClaim) {
       {L"x -downloadscale=nan", [](auto& s) { return s.downloadScale == 0.7; }, "NaN falls back"},
       {L"x -downloadscale=-inf", [](auto& s) { return s.downloadScale == 0.7; }, "infinity falls back"},
       {L"x -downloadscale=7", [](auto& s) { return s.downloadScale == 0.7; }, "beyond 1 falls back"},
-      {L"x", [](auto& s) { return s.downloadType == 1 && s.language == -1; }, "nothing given"},
+      {L"x -silent", [](auto& s) { return !s.silent; }, "a bare -silent is false"},
+      {L"x", [](auto& s) { return s.downloadType == 1 && s.language == -1 && !s.silent &&
+                                  s.silentInstallDir.empty(); }, "nothing given"},
   };
   for (const Case& c : cases) EXPECT_TRUE(c.check(Apply(c.commandLine))) << c.what;
 }

@@ -52,9 +52,9 @@ class Canvas {
   // A border of `width` pixels inside `rect`; rounded when a radius is above 0.
   void DrawBorder(const Rect& rect, int width, int radiusX, int radiusY, Color color);
 
-  // Draws an image into `controlRect` as the spec says (source part, "dest"
+  // Draws an image into `controlRect` as `spec` describes it (source part, "dest"
   // inside the control, 9-slice "corner", colour-key "mask", "fade", "hole",
-  // tiling). A spec whose image is missing draws nothing.
+  // tiling). An image attribute whose file is missing draws nothing.
   void DrawImage(const Image& image, const ImageDrawSpec& spec, const Rect& controlRect);
 
   // Anti-aliased text inside `rect`, placed by the TextFormat bits.

@@ -12,7 +12,8 @@ namespace Ui {
 
 class Window;
 
-// nullptr when the window system cannot be reached (Linux without an X display).
+// nullptr when the window system cannot be reached (Linux without an X
+// display). The factory must outlive every window it made a host for.
 std::unique_ptr<IHostFactory> CreatePlatformHostFactory();
 
 // Where the window's client area is on the screen; empty when the window has

@@ -190,6 +190,76 @@ TEST(SdlHost, ShowsTheWindowOnTheScreenAndTakesRealInput) {
   XCloseDisplay(x);
 }
 
+
+// Typing reaches a focused edit as text, the clipboard goes through the X
+// server's selection, Ctrl+V pastes it, and timers tick in the host's loop.
+TEST(SdlHost, TypingClipboardAndTimersWorkThroughTheXServer) {
+  TestSupport::XvfbDisplay xvfb;
+  ASSERT_FALSE(xvfb.Name().empty()) << "Xvfb did not start";
+  TestSupport::ScopedEnvironmentVariable display("DISPLAY", xvfb.Name());
+  TestSupport::ScopedEnvironmentVariable driver("SDL_VIDEODRIVER", std::string("x11"));
+  Display* x = XOpenDisplay(xvfb.Name().c_str());
+  ASSERT_NE(x, nullptr);
+  auto factory = Ui::CreatePlatformHostFactory();
+  ASSERT_NE(factory, nullptr);
+
+  FrameworkTest::SkinWindow window(L"mainWnd.xml");
+  struct TimerCounter : Ui::INotifyListener {
+    std::atomic<int> ticks{0};
+    void Notify(const Ui::Notification& n) override {
+      if (n.type == L"timer" && n.wParam == 4321) ++ticks;
+    }
+  } counter;
+  window.AddNotifier(&counter);
+  ASSERT_TRUE(window.Create(*factory, nullptr));
+  window.Host()->Center();
+  FrameworkTest::ShowMainPage(window, 1);
+
+  std::thread user([&] {
+    const Ui::Rect screen = OnWindowThread(window, [&] { return Ui::ScreenRectOf(window); });
+    const Ui::Rect edit = OnWindowThread(window, [&] { return window.FindControl(L"installDirEdit")->Position(); });
+    ClickAt(x, {screen.left + (edit.left + edit.right) / 2, screen.top + (edit.top + edit.bottom) / 2});
+    EXPECT_TRUE(WaitFor(window, [&] {
+      return window.Focused() != nullptr && window.Focused()->Name() == L"installDirEdit";
+    })) << "a click did not focus the edit";
+
+    for (KeySym key : {XK_t, XK_v, XK_2}) {
+      const KeyCode code = XKeysymToKeycode(x, key);
+      XTestFakeKeyEvent(x, code, True, CurrentTime);
+      XTestFakeKeyEvent(x, code, False, CurrentTime);
+    }
+    XSync(x, False);
+    EXPECT_TRUE(WaitFor(window, [&] { return window.FindControl(L"installDirEdit")->Text() == L"tv2"; }))
+        << "typed keys did not arrive as text";
+
+    EXPECT_EQ(OnWindowThread(window, [&] {
+                window.Host()->SetClipboardText(L"安装");
+                return window.Host()->ClipboardText();
+              }),
+              L"安装");
+    const KeyCode control = XKeysymToKeycode(x, XK_Control_L);
+    const KeyCode v = XKeysymToKeycode(x, XK_v);
+    XTestFakeKeyEvent(x, control, True, CurrentTime);
+    XTestFakeKeyEvent(x, v, True, CurrentTime);
+    XTestFakeKeyEvent(x, v, False, CurrentTime);
+    XTestFakeKeyEvent(x, control, False, CurrentTime);
+    XSync(x, False);
+    EXPECT_TRUE(WaitFor(window, [&] { return window.FindControl(L"installDirEdit")->Text() == L"tv2安装"; }))
+        << "Ctrl+V did not paste the clipboard";
+
+    OnWindowThread(window, [&] { return window.SetTimer(window.Root(), 4321, 30); });
+    for (int i = 0; i < 250 && counter.ticks < 5; ++i) std::this_thread::sleep_for(20ms);
+    EXPECT_GE(counter.ticks, 5);
+    OnWindowThread(window, [&] {
+      window.Close(0);
+      return true;
+    });
+  });
+  EXPECT_EQ(window.ShowModal(), 0);
+  user.join();
+  XCloseDisplay(x);
+}
+
 }  // namespace
 
 #endif  // _WIN32

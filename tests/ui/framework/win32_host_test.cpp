@@ -1,7 +1,8 @@
 // The Windows host shows a real window (under Wine: on the X display that
 // scripts/test-all.sh provides): the screen's pixels are the window's
-// picture, the drop shadow stands around it, and real input (SendInput)
-// reaches the controls and closes it with Alt+F4.
+// picture, the drop shadow stands around it and follows it, and real input
+// (SendInput) reaches the controls, drags the window by its caption strip,
+// types into an edit, pastes with Ctrl+V and closes it with Alt+F4.
 #ifdef _WIN32
 
 #include <windows.h>
@@ -119,6 +120,15 @@ void Mouse(DWORD flags) {
   SendInput(1, &input, sizeof(input));
 }
 
+void MoveTo(int x, int y) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = static_cast<LONG>((x * 65535LL + GetSystemMetrics(SM_CXSCREEN) / 2) / (GetSystemMetrics(SM_CXSCREEN) - 1));
+  input.mi.dy = static_cast<LONG>((y * 65535LL + GetSystemMetrics(SM_CYSCREEN) / 2) / (GetSystemMetrics(SM_CYSCREEN) - 1));
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &input, sizeof(input));
+}
+
 void Key(WORD key, bool down) {
   INPUT input{};
   input.type = INPUT_KEYBOARD;
@@ -147,6 +157,65 @@ HWND ShadowOf(HWND owner) {
   return search.found;
 }
 
+// Typing reaches a focused edit as text, the clipboard is the system's,
+// Ctrl+V pastes it, and timers tick in the host's loop.
+void TypingClipboardAndTimersWork(Ui::IHostFactory& factory) {
+  FrameworkTest::SkinWindow window(L"mainWnd.xml");
+  struct TimerCounter : Ui::INotifyListener {
+    std::atomic<int> ticks{0};
+    void Notify(const Ui::Notification& n) override {
+      if (n.type == L"timer" && n.wParam == 4321) ++ticks;
+    }
+  } counter;
+  window.AddNotifier(&counter);
+  ASSERT_TRUE(window.Create(factory, nullptr));
+  window.Host()->Center();
+  FrameworkTest::ShowMainPage(window, 1);
+
+  std::thread user([&] {
+    const Ui::Rect screen = OnWindowThread(window, [&] { return Ui::ScreenRectOf(window); });
+    const Ui::Rect edit = OnWindowThread(window, [&] { return window.FindControl(L"installDirEdit")->Position(); });
+    MoveTo(screen.left + (edit.left + edit.right) / 2, screen.top + (edit.top + edit.bottom) / 2);
+    std::this_thread::sleep_for(100ms);
+    Mouse(MOUSEEVENTF_LEFTDOWN);
+    Mouse(MOUSEEVENTF_LEFTUP);
+    EXPECT_TRUE(WaitFor(window, [&] {
+      return window.Focused() != nullptr && window.Focused()->Name() == L"installDirEdit";
+    })) << "a click did not focus the edit";
+
+    for (WORD key : {WORD{'T'}, WORD{'V'}, WORD{'2'}}) {
+      Key(key, true);
+      Key(key, false);
+    }
+    EXPECT_TRUE(WaitFor(window, [&] { return window.FindControl(L"installDirEdit")->Text() == L"tv2"; }))
+        << "typed keys did not arrive as text";
+
+    EXPECT_EQ(OnWindowThread(window, [&] {
+                window.Host()->SetClipboardText(L"安装");
+                return window.Host()->ClipboardText();
+              }),
+              L"安装");
+    Key(VK_CONTROL, true);
+    Key('V', true);
+    Key('V', false);
+    Key(VK_CONTROL, false);
+    EXPECT_TRUE(WaitFor(window, [&] { return window.FindControl(L"installDirEdit")->Text() == L"tv2安装"; }))
+        << "Ctrl+V did not paste the clipboard";
+
+    OnWindowThread(window, [&] { return window.SetTimer(window.Root(), 4321, 30); });
+    for (int i = 0; i < 250 && counter.ticks < 5; ++i) std::this_thread::sleep_for(20ms);
+    EXPECT_GE(counter.ticks, 5);
+    OnWindowThread(window, [&] {
+      window.Close(0);
+      return true;
+    });
+  });
+  EXPECT_EQ(window.ShowModal(), 0);
+  user.join();
+}
+
+// One test on purpose: the windows of tests run in parallel would share the
+// X display, and the input of one would land in the other.
 TEST(Win32Host, ShowsTheWindowWithItsShadowAndTakesRealInput) {
   if (UnderWineWithoutDisplay()) GTEST_SKIP() << "Wine has no X display here (scripts/test-all.sh starts Xvfb)";
   auto factory = Ui::CreatePlatformHostFactory();
@@ -184,12 +253,34 @@ TEST(Win32Host, ShowsTheWindowWithItsShadowAndTakesRealInput) {
                         expected.screen.bottom + 17}));
 
     const Ui::Rect button = OnWindowThread(window, [&] { return window.FindControl(L"customeBtn")->Position(); });
-    SetCursorPos(expected.screen.left + (button.left + button.right) / 2,
-                 expected.screen.top + (button.top + button.bottom) / 2);
+    MoveTo(expected.screen.left + (button.left + button.right) / 2,
+           expected.screen.top + (button.top + button.bottom) / 2);
     Mouse(MOUSEEVENTF_LEFTDOWN);
     Mouse(MOUSEEVENTF_LEFTUP);
     EXPECT_TRUE(WaitFor(window, [&] { return !recorder.Clicks().empty(); }));
     EXPECT_EQ(recorder.Clicks(), std::vector<std::wstring>{L"customeBtn"});
+
+    // Pressing on the caption strip and moving drags the window.
+    // Positions go in the same input stream as the buttons, so that each
+    // press happens where the pointer was put.
+    const POINT grip{expected.screen.left + 300, expected.screen.top + 10};
+    MoveTo(grip.x, grip.y);
+    std::this_thread::sleep_for(100ms);
+    Mouse(MOUSEEVENTF_LEFTDOWN);
+    std::this_thread::sleep_for(100ms);
+    for (int step = 1; step <= 4; ++step) {
+      MoveTo(grip.x + 10 * step, grip.y + 8 * step);
+      std::this_thread::sleep_for(50ms);
+    }
+    Mouse(MOUSEEVENTF_LEFTUP);
+    const Ui::Rect moved = expected.screen.Offset(40, 32);
+    EXPECT_TRUE(WaitFor(window, [&] { return Ui::ScreenRectOf(window) == moved; }))
+        << "the caption strip did not drag the window";
+    EXPECT_EQ(recorder.Clicks().size(), 1u);  // the drag was no click
+    GetWindowRect(shadow, &s);
+    EXPECT_EQ((Ui::Rect{s.left, s.top, s.right, s.bottom}),
+              (Ui::Rect{moved.left - 15, moved.top - 15, moved.right + 17, moved.bottom + 17}))
+        << "the shadow did not follow the window";
 
     Key(VK_MENU, true);
     Key(VK_F4, true);
@@ -205,7 +296,11 @@ TEST(Win32Host, ShowsTheWindowWithItsShadowAndTakesRealInput) {
   ended = true;
   user.join();
   EXPECT_EQ(closeCode, 1) << "Alt+F4 did not close the window";
+
+  // In the same test: tests running at once would share the display's input.
+  TypingClipboardAndTimersWork(*factory);
 }
+
 
 }  // namespace
 

@@ -1,0 +1,235 @@
+#include "app/unattended_install.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+
+#include "analytics/funnel_events.h"
+#include "app/console_platform.h"
+#include "app/language.h"
+#include "download/downloader.h"
+#include "install/failure_reasons.h"
+#include "install/install_codes.h"
+#include "install/install_folder.h"
+#include "support/debug_log.h"
+#include "support/file_system.h"
+#include "support/system_probes.h"
+#include "support/text.h"
+
+namespace Installer {
+
+namespace {
+
+using zorvan::analytics::ReportExtras;
+using zorvan::analytics::ReportTask;
+using zorvan::analytics::ReportView;
+
+std::string Utf8(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageUtf8); }
+
+std::uint64_t NowMilliseconds() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
+
+int Percent(double fraction) { return static_cast<int>(fraction * 100.0); }
+
+// The notifications of the orchestrator's threads, handed to the thread that
+// runs the installation in the order they were sent.
+class NotificationQueue {
+ public:
+  NotifyCallback Callback() {
+    return [this](std::int32_t code, double value, const wchar_t* text) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(NotifyMessage{code, value, text});
+      }
+      changed_.notify_one();
+    };
+  }
+  NotifyMessage Next() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !queue_.empty(); });
+    NotifyMessage message = std::move(queue_.front());
+    queue_.pop_front();
+    return message;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<NotifyMessage> queue_;
+};
+
+}  // namespace
+
+bool EnoughFreeSpace(std::uint64_t freeBytesAvailable) {
+  return static_cast<double>(freeBytesAvailable) / 1073741824.0 >= 1.0;
+}
+
+InstallPlan PlanInstallation(const InstallerSettings& settings, InstallationRecords& records) {
+  records.Read();
+  const bool existing =
+      !records.recordedFolder.empty() && Utils::DirectoryExists(records.recordedFolder);
+  InstallPlan plan;
+  if (settings.insNew && existing) {
+    // Installing anew goes over the earlier installation in its own folder.
+    records.DefaultInstallFolder();  // the rights flags
+    plan.folder = records.recordedFolder;
+  } else if (!settings.silentInstallDir.empty()) {
+    plan.folder = records.CustomInstallFolder(settings.silentInstallDir);
+  } else {
+    plan.folder = records.DefaultInstallFolder();
+  }
+  plan.previousUninstaller =
+      records.KeepsEarlierInstallation(plan.folder) ? L"" : records.recordedUninstaller;
+  return plan;
+}
+
+std::optional<int> CheckBeforeInstall(const InstallerSettings& settings, const std::wstring& folder,
+                                      const TextSink& write) {
+  if (!settings.insNew && (Utils::FindProcessId(settings.productName + L"_un_asa.exe") != 0 ||
+                           Utils::FindProcessId(kProductExecutableName) != 0)) {
+    write("Talvorin is running. Close it, then start the installation again.\n");
+    return kExitProductRunning;
+  }
+  if (!IsValidInstallFolder(folder) || !Utils::CreateDirectories(folder)) {
+    write("The installation folder cannot be created: " + Utf8(folder) + "\n");
+    return kExitInvalidFolder;
+  }
+  Utils::HardDiskManager disk;
+  disk.CheckFreeSpace(folder);
+  if (!EnoughFreeSpace(disk.freeBytesAvailable)) {
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "Not enough free disk space for the installation: %.2f GiB free, 1 GiB needed.\n",
+                  static_cast<double>(disk.freeBytesAvailable) / 1073741824.0);
+    write(line);
+    return kExitNoSpace;
+  }
+  if (settings.isCheckNet && CheckNetworkHere() > 0xFFFF) {
+    write("The network does not reach the internet. Install again when it does.\n");
+    return kExitNoNetwork;
+  }
+  return std::nullopt;
+}
+
+UnattendedSession::UnattendedSession(const InstallerSettings& settings, InstallationRecords& records,
+                                     TextSink write, bool terminal)
+    : settings_(settings),
+      records_(records),
+      write_(std::move(write)),
+      printer_(terminal),
+      progress_(settings.downloadScale) {}
+
+void UnattendedSession::Progress(int percent, InstallStage stage) {
+  const std::string text = printer_.Update(percent, stage);
+  if (!text.empty()) write_(text);
+}
+
+void UnattendedSession::Say(const std::string& line) { write_(printer_.EndLine() + line + "\n"); }
+
+float UnattendedSession::DownloadSeconds() const {
+  if (!stopwatchRunning_) return 0.0f;
+  return static_cast<float>(NowMilliseconds() - stopwatchStart_) / 1000.0f;
+}
+
+std::optional<int> UnattendedSession::Handle(const NotifyMessage& message,
+                                             const std::wstring& packagePath) {
+  const ReportExtras extras{{L"AB", group_}};
+  switch (message.code) {
+    case DL_CODE_START:
+      if (!startReported_) {
+        startReported_ = true;
+        group_ = settings_.abGroupCopy();
+        ReportTask(L"下载器启动", 0.0f, L"", {{L"AB", group_}});
+      }
+      stopwatchRunning_ = true;
+      stopwatchStart_ = NowMilliseconds();
+      ReportTask(L"开始下载大包", 0.0f, L"", {{L"AB", group_}});
+      Progress(0, InstallStage::Downloading);
+      return std::nullopt;
+    case DL_CODE_PROGRESS:
+      Progress(progress_.DownloadPercent(message.value), InstallStage::Downloading);
+      return std::nullopt;
+    case DL_CODE_SUCCESS:
+      ReportTask(L"大包下载完毕", DownloadSeconds(), L"", extras);
+      return std::nullopt;
+    case DL_CODE_FAIL:
+      ReportDownloadFailure(message.value, message.text, packagePath, group_);
+      Say("The download failed (code " + std::to_string(ReasonCode(message.value)) + " " +
+          Utf8(message.text) + "). Check the network and start the installation again.");
+      return kExitDownloadFailed;
+    case DL_CODE_ERROR:
+      ReportDigestNotice(message.value, message.text, group_);
+      return std::nullopt;
+    case IST_CODE_START:
+      records_.WriteInstallSettingsFile();
+      return std::nullopt;
+    case IST_CODE_PROGRESS:
+      Progress(progress_.InstallPercent(message.value), InstallStage::Installing);
+      return std::nullopt;
+    case IST_CODE_SUCCESS:
+      ReportTask(L"安装成功", 0.0f, L"", extras);
+      Progress(100, InstallStage::Installing);
+      records_.WriteRecords();
+      records_.WriteInstallSettingsFile();
+      Say("Talvorin is installed in " + Utf8(records_.installFolder) + ".");
+      return kExitInstalled;
+    case IST_CODE_FAIL:
+      ReportInstallFailure(message.value, message.text, group_);
+      Say("The installation failed: " + Utf8(message.text.empty() ? L"安装失败" : message.text));
+      return kExitPackageFailed;
+    case IST_CODE_INST_PATH:
+      records_.installFolder = message.text;
+      return std::nullopt;
+    case IST_CODE_UNINST_EP:
+      records_.reportedUninstaller = message.text;
+      return std::nullopt;
+    case IST_CODE_MESSAGE:
+      Say(Utf8(message.text));
+      return std::nullopt;
+    case UNIST_CODE_PROGRESS:
+      Progress(Percent(message.value), InstallStage::Removing);
+      return std::nullopt;
+    case UNIST_CODE_FAIL:
+    case UNIST_CODE_ERROR:
+      Say("The earlier version could not be removed (" + Utf8(message.text) +
+          "). Close Talvorin, then start the installation again.");
+      return kExitRemovalFailed;
+    default:
+      return std::nullopt;
+  }
+}
+
+int RunUnattendedInstall(const InstallerSettings& settings, InstallationRecords& records,
+                         const TextSink& write, bool terminal) {
+  const InstallPlan plan = PlanInstallation(settings, records);
+  DEBUG_LOG(L"unattended installation into %s", plan.folder.c_str());
+  write("Installing Talvorin into " + Utf8(plan.folder) + "\n");
+  if (std::optional<int> refused = CheckBeforeInstall(settings, plan.folder, write)) return *refused;
+  records.installFolder = plan.folder;
+
+  UnattendedSession session(settings, records, write, terminal);
+  NotificationQueue queue;
+  std::optional<int> outcome;
+  {
+    CDownloadInstaller installer(queue.Callback());
+    installer.Configure(settings.downloadUrl, records.recordedFolder, plan.previousUninstaller,
+                        plan.folder, true, true, records.adminAct, records.authorizationAct,
+                        PackageLanguageCode(false, 0));
+    ReportView(L"安装中", {{L"AB", L"IN"}});
+    if (!installer.Start()) {
+      write("The installation folder cannot be used: " + Utf8(plan.folder) + "\n");
+      return kExitInvalidFolder;
+    }
+    while (!outcome) outcome = session.Handle(queue.Next(), installer.PackagePath());
+    // The orchestrator's destruction waits for its workers, whose own
+    // reactions (deleting the package) then have run.
+  }
+  return *outcome;
+}
+
+}  // namespace Installer
