@@ -1,5 +1,7 @@
-// The installer's entry point: everything it does lives in app/entry.cpp.
+// The installer's entry point: everything it does lives in app/entry.cpp and
+// the window in ui/window.
 #include "app/entry.h"
+#include "ui/window/installer_window.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -7,5 +9,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 #else
 int main() {
 #endif
-  return Installer::RunInstallerProcess({});
+  return Installer::RunInstallerProcess([] { return Installer::RunInstallerWindow(); });
 }
