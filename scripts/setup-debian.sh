@@ -16,7 +16,7 @@ packages=(
   # benchmarks and tools the scripts use
   coreutils 7zip
   python3-pil fonts-inter  # skin image generator
-  nginx curl aria2  # download benchmark
+  nginx curl aria2 time  # download and installer benchmarks
   libcairo2-dev  # the renderer benchmark's peer
   libcpp-httplib-dev  # the package server the download tests run against
 )
