@@ -17,7 +17,9 @@ status=0
 echo "=== Linux build (sanitizers) ==="
 cmake -S . -B "$build/linux" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVORIN_SANITIZE=ON >/dev/null &&
   cmake --build "$build/linux" -j "$jobs" || exit 1
-(cd "$build/linux" && ctest --output-on-failure -j "$jobs") || status=1
+# One test at a time: installation tests start the demo product, and other
+# tests check that no copy of the product runs anywhere on the system.
+(cd "$build/linux" && ctest --output-on-failure -j 1) || status=1
 
 echo "=== Windows build (mingw-w64, tests under Wine) ==="
 bash scripts/windows-deps.sh "$build/windows-deps" || exit 1
