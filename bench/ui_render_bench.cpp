@@ -75,13 +75,13 @@ Assets LoadAssets() {
 
 // Our renderer, as the controls of the installing page paint themselves.
 void PaintOurs(Ui::Canvas& canvas, const Assets& a, int frame) {
-  Ui::ImageDrawSpec plain;
+  Ui::ImageAttribute plain;
   plain.file = L"x";
   canvas.DrawImage(*a.background, plain, {0, 0, kWidth, kHeight});
   canvas.DrawImage(*a.frames[static_cast<std::size_t>(frame)], plain, kAnimation);
   canvas.DrawText(*a.font, kMessage, kText, 0xFF282A43,
                   Ui::kTextCenter | Ui::kTextVCenter | Ui::kTextSingleLine);
-  Ui::ImageDrawSpec bar = plain;
+  Ui::ImageAttribute bar = plain;
   bar.corner = {2, 2, 2, 2};
   bar.mask = 0xFF0000;
   canvas.DrawImage(*a.barBack, bar, kBar);

@@ -14,8 +14,8 @@ void Button::SetAttribute(std::wstring_view name, std::wstring_view value) {
     if (auto c = ParseColorValue(value)) target = *c;
     Invalidate();
   };
-  auto image = [&](std::optional<ImageDrawSpec>& target) {
-    target = ParseImageSpec(value);
+  auto image = [&](std::optional<ImageAttribute>& target) {
+    target = ParseImageAttribute(value);
     Invalidate();
   };
   if (NameEquals(name, L"normalimage")) {
@@ -94,7 +94,7 @@ void Button::DoEvent(const ControlEvent& event) {
   }
 }
 
-const std::optional<ImageDrawSpec>& Button::StateImage() const {
+const std::optional<ImageAttribute>& Button::StateImage() const {
   const unsigned s = State();
   if (!IsEffectivelyEnabled() && disabledImage_) return disabledImage_;
   if ((s & kStatePushed) != 0 && pushedImage_) return pushedImage_;
@@ -155,10 +155,10 @@ void CheckBox::SetAttribute(std::wstring_view name, std::wstring_view value) {
   if (NameEquals(name, L"selected")) {
     Selected(ParseBoolValue(value), false);
   } else if (NameEquals(name, L"selectedimage")) {
-    selectedImage_ = ParseImageSpec(value);
+    selectedImage_ = ParseImageAttribute(value);
     Invalidate();
   } else if (NameEquals(name, L"selectedhotimage")) {
-    selectedHotImage_ = ParseImageSpec(value);
+    selectedHotImage_ = ParseImageAttribute(value);
     Invalidate();
   } else if (NameEquals(name, L"selectedtextcolor")) {
     if (auto c = ParseColorValue(value)) selectedTextColor_ = *c;

@@ -26,9 +26,9 @@ class Button : public Label {
   void PaintBorder(Canvas& canvas) override;
   Color CurrentTextColor() const override;
   // The state's image if it has one, else the normal image.
-  const std::optional<ImageDrawSpec>& StateImage() const;
+  const std::optional<ImageAttribute>& StateImage() const;
 
-  std::optional<ImageDrawSpec> normalImage_, hotImage_, pushedImage_, focusedImage_, disabledImage_;
+  std::optional<ImageAttribute> normalImage_, hotImage_, pushedImage_, focusedImage_, disabledImage_;
   Color hotTextColor_ = 0, pushedTextColor_ = 0, focusedTextColor_ = 0;
   Color hotBkColor_ = 0, pushedBkColor_ = 0;
   Color hotBorderColor_ = 0, pushedBorderColor_ = 0;
@@ -50,7 +50,7 @@ class CheckBox : public Button {
   Color CurrentTextColor() const override;
 
  private:
-  std::optional<ImageDrawSpec> selectedImage_, selectedHotImage_;
+  std::optional<ImageAttribute> selectedImage_, selectedHotImage_;
   Color selectedTextColor_ = 0;
   std::wstring group_;
 };

@@ -15,7 +15,7 @@ namespace Ui {
 
 class Image;
 class Font;
-struct ImageDrawSpec;
+struct ImageAttribute;
 
 // Text placement, combined with |.
 enum TextFormat : unsigned {
@@ -52,10 +52,10 @@ class Canvas {
   // A border of `width` pixels inside `rect`; rounded when a radius is above 0.
   void DrawBorder(const Rect& rect, int width, int radiusX, int radiusY, Color color);
 
-  // Draws an image into `controlRect` as `spec` describes it (source part, "dest"
+  // Draws an image into `controlRect` as `attribute` describes it (source part, "dest"
   // inside the control, 9-slice "corner", colour-key "mask", "fade", "hole",
   // tiling). An image attribute whose file is missing draws nothing.
-  void DrawImage(const Image& image, const ImageDrawSpec& spec, const Rect& controlRect);
+  void DrawImage(const Image& image, const ImageAttribute& attribute, const Rect& controlRect);
 
   // Anti-aliased text inside `rect`, placed by the TextFormat bits.
   void DrawText(const Font& font, std::wstring_view text, const Rect& rect, Color color,

@@ -69,24 +69,24 @@ void BlendRow(const std::uint8_t* src, std::uint8_t* dst, int count) {
 
 }  // namespace
 
-void Canvas::DrawImage(const Image& image, const ImageDrawSpec& spec, const Rect& controlRect) {
+void Canvas::DrawImage(const Image& image, const ImageAttribute& attribute, const Rect& controlRect) {
   Rect source{0, 0, image.Width(), image.Height()};
-  if (spec.source) source = spec.source->Intersect(source);
-  Rect dest = spec.dest ? spec.dest->Offset(controlRect.left, controlRect.top) : controlRect;
+  if (attribute.source) source = attribute.source->Intersect(source);
+  Rect dest = attribute.dest ? attribute.dest->Offset(controlRect.left, controlRect.top) : controlRect;
   dest = dest.Intersect(controlRect);
   const Rect visible = dest.Intersect(clip_);
-  if (source.IsEmpty() || visible.IsEmpty() || spec.fade == 0) return;
+  if (source.IsEmpty() || visible.IsEmpty() || attribute.fade == 0) return;
 
-  const Rect& c = spec.corner;
+  const Rect& c = attribute.corner;
   const bool corners = c.left > 0 || c.top > 0 || c.right > 0 || c.bottom > 0;
   Span columns[3];
   Span rows[3];
-  Slices(source.left, source.right, dest.left, dest.right, c.left, c.right, spec.xtiled, columns);
-  Slices(source.top, source.bottom, dest.top, dest.bottom, c.top, c.bottom, spec.ytiled, rows);
+  Slices(source.left, source.right, dest.left, dest.right, c.left, c.right, attribute.xtiled, columns);
+  Slices(source.top, source.bottom, dest.top, dest.bottom, c.top, c.bottom, attribute.ytiled, rows);
 
-  const std::uint32_t fade = spec.fade;
-  const bool masked = spec.mask.has_value();
-  const std::uint32_t maskRgb = masked ? *spec.mask : 0;
+  const std::uint32_t fade = attribute.fade;
+  const bool masked = attribute.mask.has_value();
+  const std::uint32_t maskRgb = masked ? *attribute.mask : 0;
   std::vector<int> sourceX;
   for (int row = 0; row < 3; ++row) {
     const Span& rs = rows[row];
@@ -94,7 +94,7 @@ void Canvas::DrawImage(const Image& image, const ImageDrawSpec& spec, const Rect
     const int bottom = std::min(rs.dstEnd, visible.bottom);
     if (top >= bottom || rs.srcBegin >= rs.srcEnd) continue;
     for (int column = 0; column < 3; ++column) {
-      if (spec.hole && corners && row == 1 && column == 1) continue;
+      if (attribute.hole && corners && row == 1 && column == 1) continue;
       const Span& cs = columns[column];
       const int left = std::max(cs.dstBegin, visible.left);
       const int right = std::min(cs.dstEnd, visible.right);

@@ -99,7 +99,7 @@ void Control::SetBkColor(Color color) {
 }
 
 void Control::SetBkImage(std::wstring_view value) {
-  bkImage_ = ParseImageSpec(value);
+  bkImage_ = ParseImageAttribute(value);
   Invalidate();
 }
 
@@ -207,11 +207,11 @@ void Control::PaintBorder(Canvas& canvas) {
   canvas.DrawBorder(position_, borderSize_, borderRound_.cx / 2, borderRound_.cy / 2, color);
 }
 
-bool Control::DrawImage(Canvas& canvas, const std::optional<ImageDrawSpec>& spec) {
-  if (!spec || window_ == nullptr) return false;
-  std::shared_ptr<Image> image = window_->GetImage(spec->file);
+bool Control::DrawImage(Canvas& canvas, const std::optional<ImageAttribute>& attribute) {
+  if (!attribute || window_ == nullptr) return false;
+  std::shared_ptr<Image> image = window_->GetImage(attribute->file);
   if (image == nullptr) return false;
-  canvas.DrawImage(*image, *spec, position_);
+  canvas.DrawImage(*image, *attribute, position_);
   return true;
 }
 

@@ -111,7 +111,7 @@ class Control {
   // Sets the background image from an image attribute value (a plain path or
   // "file='…' …"); an empty value removes it.
   void SetBkImage(std::wstring_view value);
-  const std::optional<ImageDrawSpec>& BkImage() const { return bkImage_; }
+  const std::optional<ImageAttribute>& BkImage() const { return bkImage_; }
 
   // Applies one layout attribute. Unknown names are ignored.
   virtual void SetAttribute(std::wstring_view name, std::wstring_view value);
@@ -144,9 +144,9 @@ class Control {
   virtual void PaintStatusImage(Canvas& canvas) { (void)canvas; }
   virtual void PaintText(Canvas& canvas) { (void)canvas; }
   virtual void PaintBorder(Canvas& canvas);
-  // Draws an image spec into this control's rectangle; false when the image
+  // Draws an image attribute into this control's rectangle; false when the image
   // is missing (nothing drawn).
-  bool DrawImage(Canvas& canvas, const std::optional<ImageDrawSpec>& spec);
+  bool DrawImage(Canvas& canvas, const std::optional<ImageAttribute>& attribute);
   void SetState(unsigned bits, bool on);
   // Asks the window to lay the tree out again (size or visibility changed).
   void NeedParentLayout();
@@ -173,7 +173,7 @@ class Control {
   std::wstring userData_;
   std::wstring toolTip_;
   Color bkColor_ = 0;
-  std::optional<ImageDrawSpec> bkImage_;
+  std::optional<ImageAttribute> bkImage_;
   Color borderColor_ = 0;
   int borderSize_ = 0;
   Size borderRound_;

@@ -32,7 +32,7 @@ class Image {
   std::vector<std::uint8_t> pixels_;
 };
 
-struct ImageDrawSpec {
+struct ImageAttribute {
   std::wstring file;           // path inside the skin package
   std::optional<Rect> source;  // "source": part of the image; whole image when absent
   std::optional<Rect> dest;    // "dest": relative to the control; whole control when absent
@@ -47,7 +47,7 @@ struct ImageDrawSpec {
 // Parses an image attribute value. A value without "file=" is a plain path.
 // Unknown keys and unreadable numbers are ignored; an empty value gives
 // nullopt (no image).
-std::optional<ImageDrawSpec> ParseImageSpec(std::wstring_view value);
+std::optional<ImageAttribute> ParseImageAttribute(std::wstring_view value);
 
 // Loads each image once from a reader (normally the skin package); images
 // that are missing or unreadable are remembered as missing.

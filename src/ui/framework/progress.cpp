@@ -38,7 +38,7 @@ void Progress::SetValue(int value) {
 }
 
 void Progress::SetForeImage(std::wstring_view value) {
-  foreImage_ = ParseImageSpec(value);
+  foreImage_ = ParseImageAttribute(value);
   Invalidate();
 }
 
@@ -55,7 +55,7 @@ void Progress::PaintStatusImage(Canvas& canvas) {
   if (done.IsEmpty()) return;
   std::shared_ptr<Image> image = GetWindow()->GetImage(foreImage_->file);
   if (image == nullptr) return;
-  ImageDrawSpec spec = *foreImage_;
+  ImageAttribute attribute = *foreImage_;
   const Rect& p = Position();
   const Rect part{0, 0, done.Width(), done.Height()};
   if (!stretchFore_) {
@@ -64,10 +64,10 @@ void Progress::PaintStatusImage(Canvas& canvas) {
     const int imageRight = p.Width() > 0 ? static_cast<int>(static_cast<long long>(image->Width()) *
                                                             done.Width() / p.Width())
                                          : 0;
-    spec.source = Rect{0, 0, std::max(1, imageRight), image->Height()};
+    attribute.source = Rect{0, 0, std::max(1, imageRight), image->Height()};
   }
-  spec.dest = part;
-  canvas.DrawImage(*image, spec, p);
+  attribute.dest = part;
+  canvas.DrawImage(*image, attribute, p);
 }
 
 }  // namespace Ui

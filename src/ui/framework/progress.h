@@ -19,7 +19,7 @@ class Progress : public Label {
   int Min() const { return min_; }
   int Max() const { return max_; }
   void SetForeImage(std::wstring_view value);
-  const std::optional<ImageDrawSpec>& ForeImage() const { return foreImage_; }
+  const std::optional<ImageAttribute>& ForeImage() const { return foreImage_; }
   // The done part of the bar, in window coordinates.
   Rect DoneRect() const;
 
@@ -31,7 +31,7 @@ class Progress : public Label {
   int min_ = 0;
   int max_ = 100;
   bool stretchFore_ = true;
-  std::optional<ImageDrawSpec> foreImage_;
+  std::optional<ImageAttribute> foreImage_;
 };
 
 }  // namespace Ui

@@ -24,10 +24,10 @@ ShadowPicture RenderShadow(Size window, const ShadowSettings& shadow, const Imag
     const Rect bounds{-c.left + shadow.offsetX, -c.top + shadow.offsetY, window.cx + c.right + shadow.offsetX,
                       window.cy + c.bottom + shadow.offsetY};
     ShadowPicture picture{bounds, Canvas(bounds.Width(), bounds.Height())};
-    ImageDrawSpec spec;
-    spec.file = shadow.image;
-    spec.corner = c;
-    picture.canvas.DrawImage(*image, spec, {0, 0, bounds.Width(), bounds.Height()});
+    ImageAttribute attribute;
+    attribute.file = shadow.image;
+    attribute.corner = c;
+    picture.canvas.DrawImage(*image, attribute, {0, 0, bounds.Width(), bounds.Height()});
     const Rect own = Rect{0, 0, window.cx, window.cy}.Offset(-bounds.left, -bounds.top);
     for (int y = std::max(own.top, 0); y < std::min(own.bottom, bounds.Height()); ++y) {
       for (int x = std::max(own.left, 0); x < std::min(own.right, bounds.Width()); ++x) {

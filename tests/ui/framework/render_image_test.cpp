@@ -12,7 +12,7 @@ namespace {
 
 using Ui::Canvas;
 using Ui::Image;
-using Ui::ImageDrawSpec;
+using Ui::ImageAttribute;
 using Ui::Rect;
 
 constexpr std::uint32_t kRed = 0xFFFF0000;
@@ -41,10 +41,10 @@ std::vector<std::uint8_t> Bytes(const Canvas& canvas) {
   return {canvas.Pixels(), canvas.Pixels() + canvas.Width() * canvas.Height() * 4};
 }
 
-ImageDrawSpec Spec() {
-  ImageDrawSpec spec;
-  spec.file = L"x.png";
-  return spec;
+ImageAttribute PlainAttribute() {
+  ImageAttribute attribute;
+  attribute.file = L"x.png";
+  return attribute;
 }
 
 // A 3 × 3 image: four corner colours, edges and a white centre.
@@ -56,26 +56,26 @@ Image NineSlice() {
 
 TEST(RenderImage, CornersKeepTheirSizeWhileTheMiddleStretches) {
   Canvas canvas(8, 6);
-  ImageDrawSpec spec = Spec();
-  spec.corner = {1, 1, 1, 1};
-  canvas.DrawImage(NineSlice(), spec, {0, 0, 8, 6});
+  ImageAttribute attribute = PlainAttribute();
+  attribute.corner = {1, 1, 1, 1};
+  canvas.DrawImage(NineSlice(), attribute, {0, 0, 8, 6});
   EXPECT_EQ(Row(canvas, 0), (std::vector<std::uint32_t>{kRed, kGreen, kGreen, kGreen, kGreen, kGreen, kGreen, kBlue}));
   EXPECT_EQ(Row(canvas, 3), (std::vector<std::uint32_t>{kGreen, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite, kGreen}));
   EXPECT_EQ(Row(canvas, 5), (std::vector<std::uint32_t>{kBlue, kGreen, kGreen, kGreen, kGreen, kGreen, kGreen, kRed}));
 
   // Without corners the whole image stretches: each source pixel covers a third.
   Canvas plain(6, 3);
-  plain.DrawImage(NineSlice(), Spec(), {0, 0, 6, 3});
+  plain.DrawImage(NineSlice(), PlainAttribute(), {0, 0, 6, 3});
   EXPECT_EQ(Row(plain, 0), (std::vector<std::uint32_t>{kRed, kRed, kGreen, kGreen, kBlue, kBlue}));
 }
 
 TEST(RenderImage, HoleLeavesTheCentreEmpty) {
   Canvas canvas(5, 5);
   canvas.Clear(kBlack);
-  ImageDrawSpec spec = Spec();
-  spec.corner = {1, 1, 1, 1};
-  spec.hole = true;
-  canvas.DrawImage(NineSlice(), spec, {0, 0, 5, 5});
+  ImageAttribute attribute = PlainAttribute();
+  attribute.corner = {1, 1, 1, 1};
+  attribute.hole = true;
+  canvas.DrawImage(NineSlice(), attribute, {0, 0, 5, 5});
   EXPECT_EQ(canvas.PixelAt(2, 2), kBlack);
   EXPECT_EQ(canvas.PixelAt(2, 0), kGreen);
   EXPECT_EQ(canvas.PixelAt(0, 0), kRed);
@@ -84,38 +84,38 @@ TEST(RenderImage, HoleLeavesTheCentreEmpty) {
 TEST(RenderImage, MaskMakesTheKeyColourTransparent) {
   Canvas canvas(3, 1);
   canvas.Clear(kBlack);
-  ImageDrawSpec spec = Spec();
-  spec.mask = 0xFF0000;
-  canvas.DrawImage(Opaque(3, 1, {kRed, kGreen, 0xFFFE0000}), spec, {0, 0, 3, 1});
+  ImageAttribute attribute = PlainAttribute();
+  attribute.mask = 0xFF0000;
+  canvas.DrawImage(Opaque(3, 1, {kRed, kGreen, 0xFFFE0000}), attribute, {0, 0, 3, 1});
   EXPECT_EQ(Row(canvas, 0), (std::vector<std::uint32_t>{kBlack, kGreen, 0xFFFE0000}));
 }
 
 TEST(RenderImage, FadeScalesOpacity) {
   Canvas canvas(1, 1);
-  ImageDrawSpec spec = Spec();
-  spec.fade = 128;
-  canvas.DrawImage(Opaque(1, 1, {kWhite}), spec, {0, 0, 1, 1});
+  ImageAttribute attribute = PlainAttribute();
+  attribute.fade = 128;
+  canvas.DrawImage(Opaque(1, 1, {kWhite}), attribute, {0, 0, 1, 1});
   EXPECT_EQ(canvas.PixelAt(0, 0), 0x80FFFFFFu);
-  spec.fade = 0;
+  attribute.fade = 0;
   Canvas untouched(1, 1);
-  untouched.DrawImage(Opaque(1, 1, {kWhite}), spec, {0, 0, 1, 1});
+  untouched.DrawImage(Opaque(1, 1, {kWhite}), attribute, {0, 0, 1, 1});
   EXPECT_EQ(untouched.PixelAt(0, 0), 0u);
 }
 
 TEST(RenderImage, TilingRepeatsInsteadOfStretching) {
   const Image pair = Opaque(2, 2, {kRed, kBlue, kGreen, kWhite});
-  ImageDrawSpec spec = Spec();
-  spec.xtiled = true;
+  ImageAttribute attribute = PlainAttribute();
+  attribute.xtiled = true;
   Canvas canvas(5, 4);
-  canvas.DrawImage(pair, spec, {0, 0, 5, 4});
+  canvas.DrawImage(pair, attribute, {0, 0, 5, 4});
   EXPECT_EQ(Row(canvas, 0), (std::vector<std::uint32_t>{kRed, kBlue, kRed, kBlue, kRed}));
   EXPECT_EQ(Row(canvas, 1), (std::vector<std::uint32_t>{kRed, kBlue, kRed, kBlue, kRed}));  // stretched down
   EXPECT_EQ(Row(canvas, 3), (std::vector<std::uint32_t>{kGreen, kWhite, kGreen, kWhite, kGreen}));
 
-  spec.xtiled = false;
-  spec.ytiled = true;
+  attribute.xtiled = false;
+  attribute.ytiled = true;
   Canvas down(2, 5);
-  down.DrawImage(pair, spec, {0, 0, 2, 5});
+  down.DrawImage(pair, attribute, {0, 0, 2, 5});
   std::vector<std::uint32_t> column;
   for (int y = 0; y < 5; ++y) column.push_back(down.PixelAt(0, y));
   EXPECT_EQ(column, (std::vector<std::uint32_t>{kRed, kGreen, kRed, kGreen, kRed}));
@@ -123,17 +123,17 @@ TEST(RenderImage, TilingRepeatsInsteadOfStretching) {
 
 TEST(RenderImage, SourceAndDestPickPartsAndStayInTheControl) {
   const Image strip = Opaque(3, 1, {kRed, kGreen, kBlue});
-  ImageDrawSpec spec = Spec();
-  spec.source = Rect{1, 0, 3, 1};  // green, blue
-  spec.dest = Rect{1, 0, 3, 1};    // relative to the control
+  ImageAttribute attribute = PlainAttribute();
+  attribute.source = Rect{1, 0, 3, 1};  // green, blue
+  attribute.dest = Rect{1, 0, 3, 1};    // relative to the control
   Canvas canvas(8, 1);
-  canvas.DrawImage(strip, spec, {2, 0, 6, 1});
+  canvas.DrawImage(strip, attribute, {2, 0, 6, 1});
   EXPECT_EQ(Row(canvas, 0), (std::vector<std::uint32_t>{0, 0, 0, kGreen, kBlue, 0, 0, 0}));
 
-  spec.dest = Rect{2, 0, 10, 1};  // runs past the control's right edge: cut at it
-  spec.source.reset();
+  attribute.dest = Rect{2, 0, 10, 1};  // runs past the control's right edge: cut at it
+  attribute.source.reset();
   Canvas cut(8, 1);
-  cut.DrawImage(strip, spec, {2, 0, 6, 1});
+  cut.DrawImage(strip, attribute, {2, 0, 6, 1});
   EXPECT_EQ(cut.PixelAt(3, 0), 0u);
   EXPECT_NE(cut.PixelAt(4, 0), 0u);
   EXPECT_NE(cut.PixelAt(5, 0), 0u);
@@ -150,23 +150,23 @@ TEST(RenderImage, DrawingUnderAClipMatchesTheFullDrawing) {
   }
   const Image image(7, 5, bytes);
   for (int variant = 0; variant < 3; ++variant) {
-    ImageDrawSpec spec = Spec();
-    if (variant == 1) spec.corner = {2, 1, 2, 1};
-    if (variant == 2) spec.xtiled = spec.ytiled = true;
+    ImageAttribute attribute = PlainAttribute();
+    if (variant == 1) attribute.corner = {2, 1, 2, 1};
+    if (variant == 2) attribute.xtiled = attribute.ytiled = true;
     const Rect control{3, 2, 40, 29};
     Canvas full(45, 33);
-    full.DrawImage(image, spec, control);
+    full.DrawImage(image, attribute, control);
     Canvas pieces(45, 33);
     for (int x = 0; x < 45; x += 11) {
       for (int y = 0; y < 33; y += 7) {
         pieces.SetClip({x, y, x + 11, y + 7});
-        pieces.DrawImage(image, spec, control);
+        pieces.DrawImage(image, attribute, control);
       }
     }
     EXPECT_EQ(Bytes(pieces), Bytes(full)) << "variant " << variant;
     Canvas outside(45, 33);
     outside.SetClip({0, 0, 3, 33});
-    outside.DrawImage(image, spec, control);
+    outside.DrawImage(image, attribute, control);
     EXPECT_EQ(Bytes(outside), Bytes(Canvas(45, 33)));
   }
 }
@@ -188,23 +188,23 @@ TEST(RenderImage, CacheRemembersMissingAndUnreadableImages) {
 
 struct SpecCase {
   const wchar_t* value;
-  std::optional<ImageDrawSpec> expected;
+  std::optional<ImageAttribute> expected;
 };
 
-ImageDrawSpec File(const wchar_t* file) {
-  ImageDrawSpec spec;
-  spec.file = file;
-  return spec;
+ImageAttribute File(const wchar_t* file) {
+  ImageAttribute attribute;
+  attribute.file = file;
+  return attribute;
 }
 
 template <typename F>
-ImageDrawSpec With(const wchar_t* file, F change) {
-  ImageDrawSpec spec = File(file);
-  change(spec);
-  return spec;
+ImageAttribute With(const wchar_t* file, F change) {
+  ImageAttribute attribute = File(file);
+  change(attribute);
+  return attribute;
 }
 
-TEST(RenderImage, ParseImageSpecTable) {
+TEST(RenderImage, ParseImageAttributeTable) {
   const SpecCase cases[] = {
       {L"", std::nullopt},
       {L"   ", std::nullopt},
@@ -243,7 +243,7 @@ TEST(RenderImage, ParseImageSpecTable) {
   };
   for (const SpecCase& c : cases) {
     SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
-    const auto parsed = Ui::ParseImageSpec(c.value);
+    const auto parsed = Ui::ParseImageAttribute(c.value);
     ASSERT_EQ(parsed.has_value(), c.expected.has_value());
     if (!parsed) continue;
     EXPECT_TRUE(parsed->file == c.expected->file);

@@ -77,40 +77,40 @@ std::optional<Color> ParseColor(std::wstring_view text) {
   return value & 0x00FFFFFFu;
 }
 
-void Apply(ImageDrawSpec& spec, std::wstring_view key, std::wstring_view value) {
+void Apply(ImageAttribute& attribute, std::wstring_view key, std::wstring_view value) {
   if (key == L"file") {
-    spec.file = std::wstring(Trimmed(value));
+    attribute.file = std::wstring(Trimmed(value));
   } else if (key == L"source") {
-    if (auto r = ParseRect(value)) spec.source = *r;
+    if (auto r = ParseRect(value)) attribute.source = *r;
   } else if (key == L"dest") {
-    if (auto r = ParseRect(value)) spec.dest = *r;
+    if (auto r = ParseRect(value)) attribute.dest = *r;
   } else if (key == L"corner") {
     if (auto r = ParseRect(value)) {
-      spec.corner = {std::max(r->left, 0), std::max(r->top, 0), std::max(r->right, 0),
+      attribute.corner = {std::max(r->left, 0), std::max(r->top, 0), std::max(r->right, 0),
                      std::max(r->bottom, 0)};
     }
   } else if (key == L"mask") {
-    if (auto c = ParseColor(value)) spec.mask = *c;
+    if (auto c = ParseColor(value)) attribute.mask = *c;
   } else if (key == L"fade") {
-    if (auto f = ParseInt(value)) spec.fade = static_cast<std::uint8_t>(std::clamp(*f, 0, 255));
+    if (auto f = ParseInt(value)) attribute.fade = static_cast<std::uint8_t>(std::clamp(*f, 0, 255));
   } else if (key == L"hole") {
-    spec.hole = value == L"true";
+    attribute.hole = value == L"true";
   } else if (key == L"xtiled") {
-    spec.xtiled = value == L"true";
+    attribute.xtiled = value == L"true";
   } else if (key == L"ytiled") {
-    spec.ytiled = value == L"true";
+    attribute.ytiled = value == L"true";
   }
 }
 
 }  // namespace
 
-std::optional<ImageDrawSpec> ParseImageSpec(std::wstring_view value) {
+std::optional<ImageAttribute> ParseImageAttribute(std::wstring_view value) {
   value = Trimmed(value);
   if (value.empty()) return std::nullopt;
-  ImageDrawSpec spec;
+  ImageAttribute attribute;
   if (value.find(L"file=") == std::wstring_view::npos) {
-    spec.file = std::wstring(value);
-    return spec;
+    attribute.file = std::wstring(value);
+    return attribute;
   }
   while (true) {
     while (!value.empty() && IsSpace(value.front())) value.remove_prefix(1);
@@ -133,10 +133,10 @@ std::optional<ImageDrawSpec> ParseImageSpec(std::wstring_view value) {
       item = value.substr(0, end);
       value.remove_prefix(end);
     }
-    Apply(spec, key, item);
+    Apply(attribute, key, item);
   }
-  if (spec.file.empty()) return std::nullopt;
-  return spec;
+  if (attribute.file.empty()) return std::nullopt;
+  return attribute;
 }
 
 }  // namespace Ui
