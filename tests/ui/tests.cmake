@@ -16,3 +16,11 @@ if(NOT WIN32)
 endif()
 target_link_libraries(talvorin_tests PRIVATE talvorin_ui_window)
 target_sources(talvorin_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/window/window_driver.cpp)
+
+# The real program in its real window, driven through the system's own screen
+# and input (real_window_test.cpp).
+target_sources(talvorin_tests PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/window/real_screen.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/window/real_screen_${TALVORIN_OS_SUFFIX}.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/window/page_reader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/window/real_window_driver.cpp)

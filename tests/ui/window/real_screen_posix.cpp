@@ -1,0 +1,135 @@
+#include "ui/window/real_screen.h"
+
+#include <signal.h>
+#include <sys/types.h>
+
+#include <cstdlib>
+#include <functional>
+
+// Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+namespace RealWindow {
+
+namespace {
+
+class XScreen : public Screen {
+ public:
+  explicit XScreen(Display* display)
+      : display_(display), pidAtom_(XInternAtom(display, "_NET_WM_PID", False)) {}
+  ~XScreen() override { XCloseDisplay(display_); }
+  XScreen(const XScreen&) = delete;
+  XScreen& operator=(const XScreen&) = delete;
+
+  std::optional<Ui::Rect> WindowOf(std::uint32_t processId, Ui::Size size) override {
+    std::optional<Ui::Rect> found;
+    // Without a window manager the program's windows are children of the
+    // root; with one they sit inside its frames, so the whole tree is searched.
+    Walk(DefaultRootWindow(display_), [&](Window window) {
+      XWindowAttributes attributes;
+      if (XGetWindowAttributes(display_, window, &attributes) == 0) return false;
+      if (attributes.map_state != IsViewable || attributes.width != size.cx || attributes.height != size.cy)
+        return false;
+      if (ProcessOf(window) != processId) return false;
+      int x = 0, y = 0;
+      Window child = 0;
+      if (XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child) == 0)
+        return false;
+      found = Ui::Rect{x, y, x + size.cx, y + size.cy};
+      return true;
+    });
+    return found;
+  }
+
+  Picture Capture(const Ui::Rect& r) override {
+    Picture picture;
+    XImage* image = XGetImage(display_, DefaultRootWindow(display_), r.left, r.top,
+                              static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()), AllPlanes,
+                              ZPixmap);
+    if (image == nullptr) return picture;
+    picture.width = r.Width();
+    picture.height = r.Height();
+    picture.pixels.reserve(static_cast<std::size_t>(r.Width()) * static_cast<std::size_t>(r.Height()));
+    for (int y = 0; y < r.Height(); ++y) {
+      for (int x = 0; x < r.Width(); ++x)
+        picture.pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF));
+    }
+    XDestroyImage(image);
+    return picture;
+  }
+
+  void Click(Ui::Point screen) override {
+    MovePointer(screen);
+    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+    XSync(display_, False);
+  }
+
+  void MovePointer(Ui::Point screen) override {
+    XTestFakeMotionEvent(display_, -1, screen.x, screen.y, CurrentTime);
+    XSync(display_, False);
+  }
+
+ private:
+  // Calls `visit` for every window below `window`, depth first, until it
+  // answers true.
+  bool Walk(Window window, const std::function<bool(Window)>& visit) {
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display_, window, &root, &parent, &children, &count) == 0) return false;
+    bool done = false;
+    for (unsigned i = 0; i < count && !done; ++i) done = visit(children[i]) || Walk(children[i], visit);
+    if (children != nullptr) XFree(children);
+    return done;
+  }
+
+  std::uint32_t ProcessOf(Window window) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::uint32_t pid = 0;
+    if (XGetWindowProperty(display_, window, pidAtom_, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                           &data) == Success &&
+        data != nullptr) {
+      if (format == 32 && items == 1) pid = static_cast<std::uint32_t>(*reinterpret_cast<unsigned long*>(data));
+      XFree(data);
+    }
+    return pid;
+  }
+
+  Display* display_;
+  Atom pidAtom_;
+};
+
+}  // namespace
+
+std::unique_ptr<Screen> Screen::Open(std::string& error) {
+  const char* name = std::getenv("DISPLAY");
+  if (name == nullptr || *name == '\0') {
+    error = "no X display: DISPLAY is not set";
+    return nullptr;
+  }
+  Display* display = XOpenDisplay(name);
+  if (display == nullptr) {
+    error = std::string("cannot open the X display ") + name;
+    return nullptr;
+  }
+  int event = 0, firstError = 0, major = 0, minor = 0;
+  if (!XTestQueryExtension(display, &event, &firstError, &major, &minor)) {
+    XCloseDisplay(display);
+    error = std::string("the X display ") + name + " has no XTest extension";
+    return nullptr;
+  }
+  return std::make_unique<XScreen>(display);
+}
+
+bool EndProcess(std::uint32_t processId) {
+  return processId != 0 && kill(static_cast<pid_t>(processId), SIGKILL) == 0;
+}
+
+}  // namespace RealWindow

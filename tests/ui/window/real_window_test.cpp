@@ -1,0 +1,295 @@
+// The real installer program in its real window, driven from outside as a
+// person at the screen drives it: the program runs as a child process against
+// the package server, the demo package and the collector; the test finds its
+// window on the screen, reads which page the screen shows and clicks with
+// the system's own input (XTest on a private Xvfb on Linux; SendInput under
+// Windows, and so under Wine on the X display scripts/test-all.sh provides).
+//
+// With TALVORIN_SCREENSHOT_DIR set, the screen's picture of every page is
+// written there (real-linux-page0.png ... real-wine-page3.png).
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "analytics/collector_fixture.h"
+#include "app/installer_settings.h"
+#include "app/single_instance.h"
+#include "install/download_installer.h"
+#include "install/file_operations.h"
+#include "install/install_recorder.h"
+#include "install/record_store.h"
+#include "package_server_fixture.h"
+#include "support/child_process.h"
+#include "support/file_system.h"
+#include "support/process_info.h"
+#include "support/system_probes.h"
+#include "support/text.h"
+#include "test_support.h"
+#include "ui/window/main_wnd.h"
+#include "ui/window/page_reader.h"
+#include "ui/window/real_screen.h"
+#include "ui/window/real_window_driver.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "ui/framework/xvfb_display.h"
+#endif
+
+namespace {
+
+using namespace std::chrono_literals;
+using RealWindow::PageReader;
+using RealWindow::Picture;
+using RealWindow::RealWindowDriver;
+using TestSupport::Collector;
+using TestSupport::PackageServer;
+using TestSupport::ScopedEnvironmentVariable;
+
+const std::wstring kSep(1, Utils::kPathSeparator);
+
+#ifdef _WIN32
+constexpr wchar_t kInstallerFileName[] = L"TalvorinInstaller.exe";
+#else
+constexpr wchar_t kInstallerFileName[] = L"talvorin-installer";
+#endif
+
+std::wstring Wide(const std::string& text) { return Utils::ToWide(text, Utils::kCodePageUtf8); }
+std::string Narrow(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageUtf8); }
+
+// The system the pictures come from, for their file names.
+std::string SystemName() {
+#ifdef _WIN32
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr ? "wine" : "windows";
+#else
+  return "linux";
+#endif
+}
+
+void KeepScreenshot(const Picture& picture, int page) {
+  const char* folder = std::getenv("TALVORIN_SCREENSHOT_DIR");
+  if (folder == nullptr || *folder == '\0') return;
+  const std::string path = std::string(folder) + "/real-" + SystemName() + "-page" + std::to_string(page) + ".png";
+  EXPECT_TRUE(picture.WritePng(path)) << path;
+}
+
+// The funnel events a collector id received, in order.
+std::vector<std::string> FunnelEvents(const std::string& id) {
+  std::vector<std::string> names;
+  for (const std::string& text : Collector::Shared().Records(id)) {
+    Json::Value record;
+    Json::CharReaderBuilder builder;
+    std::string errors;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    if (!reader->parse(text.data(), text.data() + text.size(), &record, &errors)) continue;
+    const Json::Value& properties = record["properties"];
+    if (properties.isMember("zv_task_name")) names.push_back(properties["zv_task_name"].asString());
+    if (properties.isMember("zv_name")) names.push_back(properties["zv_name"].asString());
+  }
+  return names;
+}
+
+std::wstring Recorded(const std::wstring& name) {
+  std::wstring value;
+  Installer::ReadRecordValue(Installer::kRecordsKey, name, value);
+  return value;
+}
+
+// Another test's copy of the demo product may still be ending; the program
+// refuses to install while one runs.
+void WaitUntilTheProductIsGone() {
+  RealWindow::PollUntil([] { return Utils::FindProcessId(kProductExecutableName) == 0; }, 30s);
+}
+
+// A child that must not outlive the test, whatever fails.
+class ProgramRun {
+ public:
+  ~ProgramRun() {
+    if (!started_) return;
+    if (child_.IsRunning()) RealWindow::EndProcess(child_.ProcessId());
+    try {
+      child_.WaitForExit();
+    } catch (const Utils::Exception&) {
+    }
+  }
+  void Start(const std::wstring& commandLine) {
+    child_.Start(commandLine);
+    started_ = true;
+  }
+  bool Running() { return child_.IsRunning(); }
+  std::uint32_t ProcessId() const { return child_.ProcessId(); }
+  // The exit code once it has ended within `limit`.
+  std::optional<std::uint32_t> WaitForExit(std::chrono::milliseconds limit) {
+    std::uint32_t code = 0;
+    if (!RealWindow::PollUntil([&] { return !child_.IsRunning(&code); }, limit)) return std::nullopt;
+    return code;
+  }
+
+ private:
+  Utils::ChildProcess child_;
+  bool started_ = false;
+};
+
+class RealWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Runs of the real program keep to one at a time across test programs.
+    for (int i = 0; i < 3000 && !lock_; ++i) {
+      lock_ = Installer::SingleInstanceLock::Acquire(L"talvorin_tests_installer_program");
+      if (!lock_) std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(lock_ != nullptr) << "another test program kept the installer for 5 minutes";
+    ASSERT_TRUE(PackageServer::Shared().Started()) << PackageServer::Shared().Error();
+    ASSERT_TRUE(Collector::Shared().Started()) << Collector::Shared().Error();
+#ifdef _WIN32
+    std::string error;
+    screen_ = RealWindow::Screen::Open(error);
+    if (!screen_) GTEST_SKIP() << error << " (scripts/test-all.sh starts Xvfb for the Wine run)";
+    // Nothing of an earlier run may make the program offer to open an
+    // existing installation: this test owns the records while it runs.
+    Installer::DeleteRecordKey(Installer::kRecordsKey);
+#else
+    xvfb_ = std::make_unique<TestSupport::XvfbDisplay>();
+    ASSERT_FALSE(xvfb_->Name().empty()) << "Xvfb did not start";
+    environment_.push_back(std::make_unique<ScopedEnvironmentVariable>("DISPLAY", xvfb_->Name()));
+    environment_.push_back(std::make_unique<ScopedEnvironmentVariable>("SDL_VIDEODRIVER", std::string("x11")));
+    // The program's lock, records, analytics state and default folder stay
+    // inside this test's folder.
+    // Laid out as a user's home is, since the custom page shows the folder.
+    const struct {
+      const char* name;
+      const wchar_t* folder;
+    } homes[] = {{"HOME", L"home"},
+                 {"XDG_CONFIG_HOME", L"home/.config"},
+                 {"XDG_DATA_HOME", L"home/.local/share"},
+                 {"XDG_RUNTIME_DIR", L"run"}};
+    for (const auto& home : homes) {
+      const std::wstring folder = temp_.File(home.folder);
+      ASSERT_TRUE(Utils::CreateDirectories(folder));
+      environment_.push_back(std::make_unique<ScopedEnvironmentVariable>(home.name, Narrow(folder)));
+    }
+    std::string error;
+    screen_ = RealWindow::Screen::Open(error);
+    ASSERT_TRUE(screen_ != nullptr) << error;
+#endif
+    ASSERT_EQ(reader_.Error(), "");
+
+    // The program in a folder of its own with the settings file beside it.
+    const std::wstring folder = temp_.File(L"program");
+    ASSERT_TRUE(Utils::CreateDirectories(folder));
+    program_ = folder + kSep + kInstallerFileName;
+    ASSERT_TRUE(Installer::CopyFileReplacing(TestSupport::ProgramFolder() + kSep + kInstallerFileName, program_));
+    // Paced so that the installing page shows for a few seconds: the whole
+    // package in about three.
+    const std::size_t packageBytes = TestSupport::ReadFileBytes(TestSupport::DemoPackagePath()).size();
+    ASSERT_GT(packageBytes, 0u);
+    const std::string url = PackageServer::Shared().EntryUrl(
+        PackageServer::NewId("real-window") + ";file=" + TestSupport::DemoPackageFileName() +
+        ";throttle=" + std::to_string(packageBytes / 3));
+    ASSERT_TRUE(TestSupport::WriteFileBytes(folder + kSep + Installer::kSettingsFileName,
+                                            "[Install]\r\nDownloadUrl=" + url + "\r\nAnalyticsServerUrl=" +
+                                                Collector::Shared().CollectUrl(eventsId_) +
+                                                "\r\nIsEnableAppAnalytics=true\r\nIsCheckNet=false\r\n"));
+    WaitUntilTheProductIsGone();
+  }
+
+  void TearDown() override {
+    if (installed_.empty()) return;
+    WaitUntilTheProductIsGone();
+#ifdef _WIN32
+    // The default folder is the system's: leave nothing behind.
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(installed_), ignored);
+    Installer::DeleteRecordKey(Installer::kRecordsKey);
+#endif
+  }
+
+  std::unique_ptr<Installer::SingleInstanceLock> lock_;
+  TestSupport::TempDir temp_;
+#ifndef _WIN32
+  std::unique_ptr<TestSupport::XvfbDisplay> xvfb_;
+#endif
+  std::vector<std::unique_ptr<ScopedEnvironmentVariable>> environment_;
+  std::unique_ptr<RealWindow::Screen> screen_;
+  PageReader reader_;
+  std::wstring program_;
+  std::string eventsId_ = PackageServer::NewId("real-window-events");
+  std::wstring installed_;
+};
+
+TEST_F(RealWindowTest, OneClickInstallationThroughTheProgramsOwnWindow) {
+  ProgramRun run;
+  run.Start(L"\"" + program_ + L"\"");
+  RealWindowDriver driver(*screen_, reader_, run.ProcessId(), [&] { return run.Running(); });
+  ASSERT_TRUE(driver.WaitForWindow(60s)) << driver.Error();
+
+  // The start page, then the custom page and back.
+  std::optional<Picture> shown = driver.WaitForPage(0, 20s);
+  ASSERT_TRUE(shown) << driver.Error();
+  KeepScreenshot(*shown, 0);
+  ASSERT_TRUE(driver.ClickControl(L"customeBtn"));
+  shown = driver.WaitForPage(1, 20s);
+  ASSERT_TRUE(shown) << driver.Error();
+  KeepScreenshot(*shown, 1);
+  ASSERT_TRUE(driver.ClickControl(L"backBtn"));
+  ASSERT_TRUE(driver.WaitForPage(0, 20s)) << driver.Error();
+
+  // One click installs; the installing page runs its animation and its bar
+  // only ever moves on, until the finish page shows.
+  ASSERT_TRUE(driver.ClickControl(L"defaultInstallBtn"));
+  const Ui::Rect animation = *reader_.RectOf(L"progressAnLb");
+  std::set<std::vector<std::uint32_t>> frames;
+  std::vector<double> progress;
+  std::optional<Picture> midway;
+  std::optional<Picture> lastInstalling;
+  auto watch = [&](const Picture& picture, int page) {
+    if (page != Installer::kPageInstalling) return;
+    frames.insert(picture.Part(animation).pixels);
+    const double filled = reader_.ProgressShown(picture);
+    progress.push_back(filled);
+    if (!midway && filled >= 0.2 && filled <= 0.9) midway = picture;
+    lastInstalling = picture;
+  };
+  shown = driver.WaitForPage(Installer::kPageFinished, 90s, watch);
+  ASSERT_TRUE(shown) << driver.Error();
+  ASSERT_FALSE(progress.empty()) << "the installing page never showed";
+  KeepScreenshot(midway ? *midway : *lastInstalling, 2);
+  KeepScreenshot(*shown, 3);
+  EXPECT_GE(frames.size(), 2u) << "the installing page's animation did not move";
+  EXPECT_GT(*std::max_element(progress.begin(), progress.end()), 0.0) << "the progress bar never moved";
+  for (std::size_t i = 1; i < progress.size(); ++i) {
+    EXPECT_GE(progress[i], progress[i - 1] - 0.02) << "the bar went back at look " << i;
+  }
+
+  // The finish page shows what happened: the product is installed and recorded.
+  installed_ = Recorded(L"InstallPath");
+  ASSERT_FALSE(installed_.empty()) << "no installation was recorded";
+  EXPECT_TRUE(Utils::FileExists(installed_ + kSep + L"talvorin..exe"));
+  EXPECT_EQ(TestSupport::ReadFileBytes(installed_ + kSep + L"talvorin.dat").size(), 1200000u);
+  EXPECT_FALSE(Utils::FileExists(installed_ + kSep + L"__Package_Talvorin.exe"));
+  EXPECT_TRUE(Utils::FileExists(installed_ + kSep + L"set.ini"));
+  EXPECT_EQ(Recorded(L"UnInstallEp"), installed_ + kSep + L"uninst.ep");
+
+  // Its button starts the product and ends the program.
+  ASSERT_TRUE(driver.ClickControl(L"openProduceBtn"));
+  const std::optional<std::uint32_t> code = run.WaitForExit(30s);
+  ASSERT_TRUE(code) << "the program did not end after the finish page's button";
+  EXPECT_EQ(*code, 0u);
+
+  EXPECT_EQ(FunnelEvents(eventsId_),
+            (std::vector<std::string>{"自定义安装", "立即安装", "安装中", "下载器启动", "开始下载大包",
+                                      "大包下载完毕", "安装成功", "立即体验"}));
+}
+
+}  // namespace
