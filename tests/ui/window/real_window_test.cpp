@@ -64,8 +64,9 @@ constexpr wchar_t kInstallerFileName[] = L"TalvorinInstaller.exe";
 constexpr wchar_t kInstallerFileName[] = L"talvorin-installer";
 #endif
 
-std::wstring Wide(const std::string& text) { return Utils::ToWide(text, Utils::kCodePageUtf8); }
+#ifndef _WIN32
 std::string Narrow(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageUtf8); }
+#endif
 
 // The system the pictures come from, for their file names.
 std::string SystemName() {
