@@ -113,6 +113,22 @@ void WaitUntilTheProductIsGone() {
   RealWindow::PollUntil([] { return Utils::FindProcessId(kProductExecutableName) == 0; }, 30s);
 }
 
+// The waits of one run share a budget that ends well before the test
+// runner's own limit (120 s), so that a stuck run fails here, with its
+// message, and its program is ended rather than left behind.
+class Budget {
+ public:
+  explicit Budget(std::chrono::seconds total) : end_(std::chrono::steady_clock::now() + total) {}
+  std::chrono::milliseconds Limit(std::chrono::seconds wanted) const {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(end_ - std::chrono::steady_clock::now());
+    return std::max(0ms, std::min<std::chrono::milliseconds>(wanted, left));
+  }
+
+ private:
+  std::chrono::steady_clock::time_point end_;
+};
+
 // A child that must not outlive the test, whatever fails.
 class ProgramRun {
  public:
@@ -230,39 +246,41 @@ class RealWindowTest : public ::testing::Test {
 };
 
 TEST_F(RealWindowTest, OneClickInstallationThroughTheProgramsOwnWindow) {
+  const std::optional<Ui::Rect> animation = reader_.RectOf(L"progressAnLb");
+  ASSERT_TRUE(animation) << "the skin has no animation on the installing page";
+  const Budget budget(100s);
   ProgramRun run;
   run.Start(L"\"" + program_ + L"\"");
   RealWindowDriver driver(*screen_, reader_, run.ProcessId(), [&] { return run.Running(); });
-  ASSERT_TRUE(driver.WaitForWindow(60s)) << driver.Error();
+  ASSERT_TRUE(driver.WaitForWindow(budget.Limit(40s))) << driver.Error();
 
   // The start page, then the custom page and back.
-  std::optional<Picture> shown = driver.WaitForPage(0, 20s);
+  std::optional<Picture> shown = driver.WaitForPage(0, budget.Limit(20s));
   ASSERT_TRUE(shown) << driver.Error();
   KeepScreenshot(*shown, 0);
   ASSERT_TRUE(driver.ClickControl(L"customeBtn"));
-  shown = driver.WaitForPage(1, 20s);
+  shown = driver.WaitForPage(1, budget.Limit(20s));
   ASSERT_TRUE(shown) << driver.Error();
   KeepScreenshot(*shown, 1);
   ASSERT_TRUE(driver.ClickControl(L"backBtn"));
-  ASSERT_TRUE(driver.WaitForPage(0, 20s)) << driver.Error();
+  ASSERT_TRUE(driver.WaitForPage(0, budget.Limit(20s))) << driver.Error();
 
   // One click installs; the installing page runs its animation and its bar
   // only ever moves on, until the finish page shows.
   ASSERT_TRUE(driver.ClickControl(L"defaultInstallBtn"));
-  const Ui::Rect animation = *reader_.RectOf(L"progressAnLb");
   std::set<std::vector<std::uint32_t>> frames;
   std::vector<double> progress;
   std::optional<Picture> midway;
   std::optional<Picture> lastInstalling;
   auto watch = [&](const Picture& picture, int page) {
     if (page != Installer::kPageInstalling) return;
-    frames.insert(picture.Part(animation).pixels);
+    frames.insert(picture.Part(*animation).pixels);
     const double filled = reader_.ProgressShown(picture);
     progress.push_back(filled);
     if (!midway && filled >= 0.2 && filled <= 0.9) midway = picture;
     lastInstalling = picture;
   };
-  shown = driver.WaitForPage(Installer::kPageFinished, 90s, watch);
+  shown = driver.WaitForPage(Installer::kPageFinished, budget.Limit(90s), watch);
   ASSERT_TRUE(shown) << driver.Error();
   ASSERT_FALSE(progress.empty()) << "the installing page never showed";
   KeepScreenshot(midway ? *midway : *lastInstalling, 2);
@@ -284,7 +302,7 @@ TEST_F(RealWindowTest, OneClickInstallationThroughTheProgramsOwnWindow) {
 
   // Its button starts the product and ends the program.
   ASSERT_TRUE(driver.ClickControl(L"openProduceBtn"));
-  const std::optional<std::uint32_t> code = run.WaitForExit(30s);
+  const std::optional<std::uint32_t> code = run.WaitForExit(budget.Limit(30s));
   ASSERT_TRUE(code) << "the program did not end after the finish page's button";
   EXPECT_EQ(*code, 0u);
 
