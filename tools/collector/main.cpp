@@ -70,11 +70,12 @@ int ReserveRefusingPort() {
 int main(int argc, char** argv) {
   LoopbackPeer::Options options;
   std::string dataDir;
-  const bool usable = LoopbackPeer::ParseOptions(argc, argv, options, [&](const std::string& name, const std::string& value) {
-    if (name != "--data-dir") return false;
-    dataDir = value;
-    return true;
-  });
+  const bool usable =
+      LoopbackPeer::ParseOptions(argc, argv, options, [&dataDir](const std::string& name, const std::string& value) {
+        if (name != "--data-dir") return false;
+        dataDir = value;
+        return true;
+      });
   if (!usable) {
     std::cerr << kUsage;
     return 2;
