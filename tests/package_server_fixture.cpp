@@ -1,85 +1,20 @@
 #include "package_server_fixture.h"
 
-#include <curl/curl.h>
-
 #include <atomic>
-#include <cstdio>
-#include <cstdlib>
 #include <random>
 #include <sstream>
 
 #include "package-server/generated_content.h"
 #include "support/process_info.h"
-#include "support/text.h"
-#include "test_support.h"
-
-#ifndef _WIN32
-#include <signal.h>
-#endif
 
 namespace TestSupport {
 
-namespace {
+PackageServer::PackageServer()
+    : peer_({"talvorin-package-server", "package-server-certs", "TALVORIN_PACKAGE_SERVER",
+             "TALVORIN_PACKAGE_SERVER_CA"},
+            {"http", "https"}) {}
 
-// "http=PORT https=PORT"
-bool ParsePorts(const std::string& line, int& http, int& https) {
-  return std::sscanf(line.c_str(), "http=%d https=%d", &http, &https) == 2 && http > 0 &&
-         https > 0;
-}
-
-std::size_t Collect(char* data, std::size_t size, std::size_t count, void* target) {
-  static_cast<std::string*>(target)->append(data, size * count);
-  return size * count;
-}
-
-}  // namespace
-
-PackageServer::PackageServer() {
-#ifdef _WIN32
-  const char* ports = std::getenv("TALVORIN_PACKAGE_SERVER");
-  const char* ca = std::getenv("TALVORIN_PACKAGE_SERVER_CA");
-  if (ports == nullptr || ca == nullptr) {
-    error_ = "TALVORIN_PACKAGE_SERVER and TALVORIN_PACKAGE_SERVER_CA are not set: "
-             "scripts/test-all.sh starts the package server for the Windows tests";
-    return;
-  }
-  if (!ParsePorts(ports, httpPort_, httpsPort_)) {
-    error_ = std::string("TALVORIN_PACKAGE_SERVER is not a ports line: ") + ports;
-    httpPort_ = httpsPort_ = 0;
-    return;
-  }
-  caFile_ = ca;
-#else
-  const std::wstring folder = ProgramFolder();
-  const std::wstring certificates = folder + L"/package-server-certs";
-  caFile_ = Utils::ToNarrow(certificates, Utils::kCodePageUtf8) + "/ca.pem";
-  try {
-    child_.Start(L"\"" + folder + L"/talvorin-package-server\" --cert-dir \"" + certificates +
-                 L"\"");
-    childStarted_ = true;
-  } catch (const Utils::Exception&) {
-    error_ = "talvorin-package-server cannot be started from the test program's folder";
-    return;
-  }
-  std::string line;
-  char c = 0;
-  while (child_.ReadOutput(&c, 1) == 1 && c != '\n') line += c;
-  if (!ParsePorts(line, httpPort_, httpsPort_)) {
-    httpPort_ = httpsPort_ = 0;
-    error_ = "talvorin-package-server gave no ports line (exit code " +
-             std::to_string(child_.WaitForExit()) + ")";
-  }
-#endif
-}
-
-PackageServer::~PackageServer() {
-#ifndef _WIN32
-  if (!childStarted_) return;
-  if (child_.IsRunning()) ::kill(static_cast<pid_t>(child_.ProcessId()), SIGTERM);
-  child_.WaitForExit();
-  child_.Close();
-#endif
-}
+PackageServer::~PackageServer() = default;
 
 PackageServer& PackageServer::Shared() {
   static PackageServer server;
@@ -87,11 +22,11 @@ PackageServer& PackageServer::Shared() {
 }
 
 std::string PackageServer::BaseUrl() const {
-  return "http://127.0.0.1:" + std::to_string(httpPort_);
+  return "http://127.0.0.1:" + std::to_string(peer_.Port("http"));
 }
 
 std::string PackageServer::HttpsBaseUrl() const {
-  return "https://localhost:" + std::to_string(httpsPort_);
+  return "https://localhost:" + std::to_string(peer_.Port("https"));
 }
 
 std::string PackageServer::EntryUrl(const std::string& scenario, bool https) const {
@@ -99,19 +34,11 @@ std::string PackageServer::EntryUrl(const std::string& scenario, bool https) con
 }
 
 std::vector<std::string> PackageServer::RequestLog(const std::string& id) const {
-  std::string body;
-  CURL* curl = curl_easy_init();
-  if (curl == nullptr) return {};
-  const std::string url = BaseUrl() + "/_log/" + id;
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
-  const CURLcode result = curl_easy_perform(curl);
-  curl_easy_cleanup(curl);
-  if (result != CURLE_OK) return {"the request log cannot be fetched: " + std::string(curl_easy_strerror(result))};
+  std::string error;
+  const std::optional<std::string> body = HttpGet(BaseUrl() + "/_log/" + id, error);
+  if (!body) return {"the request log cannot be fetched: " + error};
   std::vector<std::string> lines;
-  std::istringstream in(body);
+  std::istringstream in(*body);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }

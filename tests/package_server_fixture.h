@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "support/child_process.h"
+#include "loopback_peer_fixture.h"
 
 namespace TestSupport {
 
@@ -32,12 +32,12 @@ class PackageServer {
   static PackageServer& Shared();
 
   // False when no server could be reached; Error() then says why.
-  bool Started() const { return httpPort_ > 0 && httpsPort_ > 0; }
-  const std::string& Error() const { return error_; }
+  bool Started() const { return peer_.Started(); }
+  const std::string& Error() const { return peer_.Error(); }
 
   std::string BaseUrl() const;       // "http://127.0.0.1:PORT"
   std::string HttpsBaseUrl() const;  // "https://localhost:PORT" (the certificate's name)
-  const std::string& CaFile() const { return caFile_; }
+  const std::string& CaFile() const { return peer_.CaFile(); }
 
   // The entry address of a scenario ("<id>;<option>;..."), which redirects
   // to the package's final address.
@@ -55,14 +55,7 @@ class PackageServer {
   static std::string GeneratedPackage(std::uint64_t seed, std::size_t size);
 
  private:
-  int httpPort_ = 0;
-  int httpsPort_ = 0;
-  std::string caFile_;
-  std::string error_;
-#ifndef _WIN32
-  Utils::ChildProcess child_;
-  bool childStarted_ = false;
-#endif
+  LoopbackPeer peer_;
 };
 
 }  // namespace TestSupport

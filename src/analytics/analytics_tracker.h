@@ -8,6 +8,34 @@
 #include "analytics/context_properties.h"
 #include "analytics/event_records.h"
 
+// The tracker's operations that answer nothing, listed once: the interface
+// declares them, the wrapper and the implementation override them and the
+// wrapper guards each. X(name, parameters, arguments).
+#define ZV_TRACKER_OPERATIONS(X)                                                                                \
+  X(trackActivity, (const ZvEventActivity& event, const ZvContextProperties& context), (event, context))        \
+  X(trackLaunch, (const ZvContextProperties& context), (context))                                               \
+  X(trackLogin,                                                                                                 \
+    (const ZvEventLogin& event, bool success, const std::string& reason, const ZvContextProperties& context),   \
+    (event, success, reason, context))                                                                          \
+  X(trackClick, (const ZvEventClick& event, const ZvContextProperties& context), (event, context))              \
+  X(trackView, (const ZvEventView& event, const ZvContextProperties& context), (event, context))                \
+  X(trackCashier, (const ZvEventCashier& event, const ZvContextProperties& context), (event, context))          \
+  X(trackShare, (const ZvEventShare& event, const ZvContextProperties& context), (event, context))              \
+  X(trackTask, (const ZvEventTask& event, const ZvContextProperties& context), (event, context))                \
+  X(trackFile, (const ZvEventFile& event, const ZvContextProperties& context), (event, context))                \
+  X(trackOrder, (const ZvEventOrder& event, const ZvContextProperties& context), (event, context))              \
+  X(trackPayment, (const ZvEventPayment& event, const ZvContextProperties& context), (event, context))          \
+  X(trackUninstall, (const std::string& reason, const ZvContextProperties& context), (reason, context))         \
+  X(trackCrash, (const std::string& reason), (reason))                                                          \
+  X(trackUpdate, (const ZvEventUpdate& event, const ZvContextProperties& context), (event, context))            \
+  /* A null event: the record is missing (refused). */                                                          \
+  X(trackAppOpenNotification, (const AppOpenNotification* event, const ZvContextProperties& context),           \
+    (event, context))                                                                                           \
+  X(setLocale, (const std::string& locale), (locale))
+
+#define ZV_TRACKER_PURE(name, parameters, arguments) virtual void name parameters = 0;
+#define ZV_TRACKER_OVERRIDE(name, parameters, arguments) void name parameters override;
+
 namespace zorvan::analytics {
 
 class TrackLogger {
@@ -20,25 +48,7 @@ class TrackLogger {
 class AnalyticsTracker {
  public:
   virtual ~AnalyticsTracker() = default;
-  virtual void trackActivity(const ZvEventActivity& event, const ZvContextProperties& context) = 0;
-  virtual void trackLaunch(const ZvContextProperties& context) = 0;
-  virtual void trackLogin(const ZvEventLogin& event, bool success, const std::string& reason,
-                          const ZvContextProperties& context) = 0;
-  virtual void trackClick(const ZvEventClick& event, const ZvContextProperties& context) = 0;
-  virtual void trackView(const ZvEventView& event, const ZvContextProperties& context) = 0;
-  virtual void trackCashier(const ZvEventCashier& event, const ZvContextProperties& context) = 0;
-  virtual void trackShare(const ZvEventShare& event, const ZvContextProperties& context) = 0;
-  virtual void trackTask(const ZvEventTask& event, const ZvContextProperties& context) = 0;
-  virtual void trackFile(const ZvEventFile& event, const ZvContextProperties& context) = 0;
-  virtual void trackOrder(const ZvEventOrder& event, const ZvContextProperties& context) = 0;
-  virtual void trackPayment(const ZvEventPayment& event, const ZvContextProperties& context) = 0;
-  virtual void trackUninstall(const std::string& reason, const ZvContextProperties& context) = 0;
-  virtual void trackCrash(const std::string& reason) = 0;
-  virtual void trackUpdate(const ZvEventUpdate& event, const ZvContextProperties& context) = 0;
-  // Null: the record is missing (refused).
-  virtual void trackAppOpenNotification(const AppOpenNotification* event,
-                                        const ZvContextProperties& context) = 0;
-  virtual void setLocale(const std::string& locale) = 0;
+  ZV_TRACKER_OPERATIONS(ZV_TRACKER_PURE)
   virtual std::string getPrimaryDistinctId() = 0;
   virtual TrackLogger* getLogger() = 0;
 };
@@ -51,24 +61,7 @@ class AnalyticsTrackerWrapper : public AnalyticsTracker {
   explicit AnalyticsTrackerWrapper(std::unique_ptr<AnalyticsTracker> impl);
   ~AnalyticsTrackerWrapper() override;
 
-  void trackActivity(const ZvEventActivity& event, const ZvContextProperties& context) override;
-  void trackLaunch(const ZvContextProperties& context) override;
-  void trackLogin(const ZvEventLogin& event, bool success, const std::string& reason,
-                  const ZvContextProperties& context) override;
-  void trackClick(const ZvEventClick& event, const ZvContextProperties& context) override;
-  void trackView(const ZvEventView& event, const ZvContextProperties& context) override;
-  void trackCashier(const ZvEventCashier& event, const ZvContextProperties& context) override;
-  void trackShare(const ZvEventShare& event, const ZvContextProperties& context) override;
-  void trackTask(const ZvEventTask& event, const ZvContextProperties& context) override;
-  void trackFile(const ZvEventFile& event, const ZvContextProperties& context) override;
-  void trackOrder(const ZvEventOrder& event, const ZvContextProperties& context) override;
-  void trackPayment(const ZvEventPayment& event, const ZvContextProperties& context) override;
-  void trackUninstall(const std::string& reason, const ZvContextProperties& context) override;
-  void trackCrash(const std::string& reason) override;
-  void trackUpdate(const ZvEventUpdate& event, const ZvContextProperties& context) override;
-  void trackAppOpenNotification(const AppOpenNotification* event,
-                                const ZvContextProperties& context) override;
-  void setLocale(const std::string& locale) override;
+  ZV_TRACKER_OPERATIONS(ZV_TRACKER_OVERRIDE)
   std::string getPrimaryDistinctId() override;
   TrackLogger* getLogger() override { return nullptr; }
 

@@ -56,24 +56,7 @@ class AnalyticsTrackerImpl : public AnalyticsTracker {
   // transport refuses the identity.
   void init();
 
-  void trackActivity(const ZvEventActivity& event, const ZvContextProperties& context) override;
-  void trackLaunch(const ZvContextProperties& context) override;
-  void trackLogin(const ZvEventLogin& event, bool success, const std::string& reason,
-                  const ZvContextProperties& context) override;
-  void trackClick(const ZvEventClick& event, const ZvContextProperties& context) override;
-  void trackView(const ZvEventView& event, const ZvContextProperties& context) override;
-  void trackCashier(const ZvEventCashier& event, const ZvContextProperties& context) override;
-  void trackShare(const ZvEventShare& event, const ZvContextProperties& context) override;
-  void trackTask(const ZvEventTask& event, const ZvContextProperties& context) override;
-  void trackFile(const ZvEventFile& event, const ZvContextProperties& context) override;
-  void trackOrder(const ZvEventOrder& event, const ZvContextProperties& context) override;
-  void trackPayment(const ZvEventPayment& event, const ZvContextProperties& context) override;
-  void trackUninstall(const std::string& reason, const ZvContextProperties& context) override;
-  void trackCrash(const std::string& reason) override;
-  void trackUpdate(const ZvEventUpdate& event, const ZvContextProperties& context) override;
-  void trackAppOpenNotification(const AppOpenNotification* event,
-                                const ZvContextProperties& context) override;
-  void setLocale(const std::string& locale) override;
+  ZV_TRACKER_OPERATIONS(ZV_TRACKER_OVERRIDE)
   std::string getPrimaryDistinctId() override;
   TrackLogger* getLogger() override { return logger_.get(); }
 

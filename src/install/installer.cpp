@@ -5,14 +5,13 @@
 
 #include "app/installer_settings.h"
 #include "install/console_protocol.h"
+#include "install/console_protocol_reader.h"
 #include "install/file_operations.h"
 #include "install/install_folder.h"
 #include "support/debug_log.h"
 #include "support/text.h"
 
 namespace {
-
-constexpr std::size_t kReadSize = 1024;
 
 const wchar_t* Word(bool value) { return value ? L"true" : L"false"; }
 
@@ -110,52 +109,23 @@ void CInstaller::Work() {
     return;
   }
 
-  Installer::LineAssembler lines;
-  int result = kParseNothingFinal;
-  char buffer[kReadSize];
-  while (result == kParseNothingFinal) {
-    const std::size_t got = child->ReadOutput(buffer, sizeof buffer);
-    if (got == 0) break;  // the package closed its output: it has ended or will
-    lines.Feed(buffer, got);
-    result = ParseLines(lines.TakeLines());
-  }
-  if (result != kParseNothingFinal) {
-    // Whatever follows a final line is not parsed, but it is read: a package
-    // that keeps writing must not block on a full pipe while we wait for it.
-    while (child->ReadOutput(buffer, sizeof buffer) > 0) {
-    }
-  }
-  std::uint32_t exitCode = 0;
-  try {
-    exitCode = child->WaitForExit();
-  } catch (const Utils::Exception&) {
-  }
-  child->Close();
+  const Installer::ProtocolEnd end = Installer::ReadConsoleProtocol(
+      *child, Installer::AfterFinalLine::kStopParsing, [this](const std::string& line) { return ParseLine(line); });
   child.reset();
-  if (result == kParseNothingFinal) {
-    // The last line may lack its line feed; it counts once the package is gone.
-    const std::string rest = lines.TakeRest();
-    if (!rest.empty()) result = ParseLines({rest});
-  }
-  if (result != kParseNothingFinal) return;
+  if (end.finalLineSeen) return;
   // A package that ends without a final line has done its work, whatever
   // its exit code says; one that crashed has not.
-  if (Installer::IsCrashExitCode(exitCode)) {
-    DEBUG_LOG(L"the package crashed, exit code %lld", static_cast<long long>(exitCode));
+  if (Installer::IsCrashExitCode(end.exitCode)) {
+    DEBUG_LOG(L"the package crashed, exit code %lld", static_cast<long long>(end.exitCode));
     Notify(IST_CODE_FAIL, kPackageCrashed, L"安装包异常退出");
     return;
   }
   Notify(IST_CODE_SUCCESS, 1, L"");
 }
 
-int CInstaller::ParseLines(const std::vector<std::string>& lines) {
-  int result = kParseNothingFinal;
-  for (const std::string& line : lines) {
-    // Each line is decoded on its own, so an "Encode=" line governs the lines after it.
-    const int lineResult = Parse(Utils::ToWide(line, static_cast<unsigned>(codePage)));
-    if (lineResult != kParseNothingFinal) result = lineResult;
-  }
-  return result;
+int CInstaller::ParseLine(const std::string& line) {
+  // Each line is decoded on its own, so an "Encode=" line governs the lines after it.
+  return Parse(Utils::ToWide(line, static_cast<unsigned>(codePage)));
 }
 
 int CInstaller::Parse(const std::wstring& text) {

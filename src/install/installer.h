@@ -41,8 +41,8 @@ class CInstaller {
 
  private:
   void Work();
-  // Decodes each whole line with the code page in force and parses it.
-  int ParseLines(const std::vector<std::string>& lines);
+  // Decodes one whole line with the code page in force and parses it.
+  int ParseLine(const std::string& line);
   void Notify(std::int32_t code, double value, const std::wstring& text);
 
   NotifyCallback callback;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "install/console_protocol.h"
+#include "install/console_protocol_reader.h"
 #include "support/debug_log.h"
 #include "support/file_system.h"
 #include "support/system_probes.h"
@@ -68,26 +69,10 @@ void UnInstaller::Work() {
 
   // Read to the end of the output, also past a final line and past the
   // uninstaller's own end: its last lines are still in the pipe then.
-  bool finalLine = false;
-  Installer::LineAssembler lines;
-  char buffer[1024];
-  for (;;) {
-    const std::size_t got = child->ReadOutput(buffer, sizeof buffer);
-    if (got == 0) break;
-    lines.Feed(buffer, got);
-    for (const std::string& line : lines.TakeLines()) {
-      if (ParseBytes(line) != kParseNothingFinal) finalLine = true;
-    }
-  }
-  try {
-    child->WaitForExit();
-  } catch (const Utils::Exception&) {
-  }
-  child->Close();
+  const Installer::ProtocolEnd end = Installer::ReadConsoleProtocol(
+      *child, Installer::AfterFinalLine::kKeepParsing, [this](const std::string& line) { return ParseBytes(line); });
   child.reset();
-  const std::string rest = lines.TakeRest();
-  if (!rest.empty() && ParseBytes(rest) != kParseNothingFinal) finalLine = true;
-  if (!finalLine) Notify(UNIST_CODE_SUCCESS, 1, L"");
+  if (!end.finalLineSeen) Notify(UNIST_CODE_SUCCESS, 1, L"");
 }
 
 int UnInstaller::ParseBytes(const std::string& line) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/child_process.h"
+#include "loopback_peer_fixture.h"
 
 namespace TestSupport {
 
@@ -23,9 +23,9 @@ class Collector {
 
   static Collector& Shared();
 
-  bool Started() const { return httpPort_ > 0 && httpsPort_ > 0 && refusedPort_ > 0; }
-  const std::string& Error() const { return error_; }
-  const std::string& CaFile() const { return caFile_; }
+  bool Started() const { return peer_.Started(); }
+  const std::string& Error() const { return peer_.Error(); }
+  const std::string& CaFile() const { return peer_.CaFile(); }
 
   // The batch address of a scenario ("<id>[;option...]").
   std::string CollectUrl(const std::string& scenario, bool https = false) const;
@@ -42,15 +42,7 @@ class Collector {
   std::string Fetch(const std::string& path) const;
   std::string Base(bool https) const;
 
-  int httpPort_ = 0;
-  int httpsPort_ = 0;
-  int refusedPort_ = 0;
-  std::string caFile_;
-  std::string error_;
-#ifndef _WIN32
-  Utils::ChildProcess child_;
-  bool childStarted_ = false;
-#endif
+  LoopbackPeer peer_;
 };
 
 }  // namespace TestSupport

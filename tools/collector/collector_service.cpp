@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "batch_decoding.h"
+#include "lower_hex.h"
 
 namespace Collector {
 
@@ -43,13 +44,7 @@ std::string Md5Hex(const std::string& text) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr);
-  std::string hex;
-  char pair[3];
-  for (unsigned int i = 0; i < length; ++i) {
-    std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-    hex += pair;
-  }
-  return hex;
+  return LoopbackPeer::LowerHex(digest, length);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "generated_content.h"
+#include "lower_hex.h"
 
 namespace PackageServer {
 
@@ -60,13 +61,7 @@ std::string HexDigest(EVP_MD_CTX* context) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   EVP_DigestFinal_ex(context, digest, &length);
-  std::string hex;
-  char pair[3];
-  for (unsigned int i = 0; i < length; ++i) {
-    std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-    hex += pair;
-  }
-  return hex;
+  return LoopbackPeer::LowerHex(digest, length);
 }
 
 std::string Md5Of(const Body& body) {

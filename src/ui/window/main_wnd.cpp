@@ -17,7 +17,6 @@
 #include "ui/framework/edit.h"
 #include "ui/framework/label.h"
 #include "ui/framework/progress.h"
-#include "ui/window/folder_browser.h"
 #include "ui/window/message_box.h"
 #include "ui/window/sequence_controls.h"
 #include "ui/window/shell_open.h"
@@ -297,9 +296,9 @@ void CMainWnd::OnClick(const Ui::Notification& n) {
     ShowPage(kPageStart);
   } else if (name == L"chDirBtn") {
     const std::wstring current = installDirEdit_ != nullptr ? installDirEdit_->Text() : L"";
-    if (std::optional<std::wstring> chosen = BrowseForFolder(L"选择一个文件夹", current)) {
-      if (installDirEdit_ != nullptr) installDirEdit_->SetText(*chosen);
-    }
+    folderBrowser_.Browse(L"选择一个文件夹", current, [this](const std::wstring& folder) {
+      if (installDirEdit_ != nullptr) installDirEdit_->SetText(folder);
+    });
   } else if (name == L"customeInstallBtn") {
     zorvan::analytics::ReportClick(L"自定义安装_立即安装", extras);
     const std::wstring text = installDirEdit_ != nullptr ? installDirEdit_->Text() : L"";

@@ -13,6 +13,7 @@
 #include "app/language.h"
 #include "install/download_installer.h"
 #include "install/installation_records.h"
+#include "ui/window/folder_browser.h"
 #include "ui/install_progress.h"
 #include "ui/window/skin_frame.h"
 
@@ -66,6 +67,8 @@ class CMainWnd : public CSkinFrame, public Ui::IMessageFilter {
   bool ExistingInstallFound() const { return existingInstallFound_; }
   bool IsWaitingForProduct() const { return installer_ != nullptr && installer_->IsWaitingForProduct(); }
   const std::wstring& Group() const { return group_; }
+  // Whether the custom page's folder chooser is open (Linux: a child process).
+  bool IsChoosingFolder() const { return folderBrowser_.IsOpen(); }
 
  protected:
   void OnInitialize() override;
@@ -96,6 +99,7 @@ class CMainWnd : public CSkinFrame, public Ui::IMessageFilter {
   std::wstring recordsKey_;
   std::unique_ptr<CDownloadInstaller> installer_;
   std::thread networkCheck_;
+  FolderBrowser folderBrowser_{[this](std::function<void()> task) { PostTask(std::move(task)); }};
   InstallationRecords records_;
   InterfaceTexts texts_;
   bool existingInstallFound_ = false;

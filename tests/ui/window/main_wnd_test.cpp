@@ -182,7 +182,8 @@ TEST_F(MainWndTest, CustomPageHandsTheChosenFolderAndUntickedBoxesToThePackage) 
     if (w.CurrentPage() == Installer::kPageCustom && !started) {
       started = true;
 #ifndef _WIN32
-      // Linux has no folder chooser: the click only logs that. On Windows it
+      // On Linux the click starts the desktop's chooser, if any, without
+      // waiting for it (folder_browser_test.cpp answers one). On Windows it
       // opens the system's folder dialog, which waits for a person.
       h.ClickControl(L"chDirBtn");
 #endif

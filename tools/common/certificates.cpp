@@ -18,7 +18,7 @@
 
 namespace fs = std::filesystem;
 
-namespace PackageServer {
+namespace LoopbackPeer {
 
 namespace {
 
@@ -167,4 +167,4 @@ bool EnsureCertificates(const std::string& folder, CertificateFiles& files, std:
   return true;
 }
 
-}  // namespace PackageServer
+}  // namespace LoopbackPeer

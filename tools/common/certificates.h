@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace PackageServer {
+namespace LoopbackPeer {
 
 struct CertificateFiles {
   std::string caCertificate;      // <folder>/ca.pem
@@ -18,4 +18,4 @@ struct CertificateFiles {
 // answers false and says why in `error`.
 bool EnsureCertificates(const std::string& folder, CertificateFiles& files, std::string& error);
 
-}  // namespace PackageServer
+}  // namespace LoopbackPeer
