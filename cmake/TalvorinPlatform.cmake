@@ -24,6 +24,20 @@ if(WIN32)
   target_link_options(talvorin_options INTERFACE -static -static-libgcc -static-libstdc++)
 endif()
 
+if(WIN32)
+  # The Windows installer is what people download before anything else
+  # happens, so its release build is made for size: -Os (it comes after the
+  # build type's -O3 on the command line, and the last -O counts), each
+  # function and datum in a section of its own, and the link drops every
+  # section nothing reaches. The libraries of scripts/windows-deps.sh are
+  # built the same way. Every target of the tree, so the tests run the code
+  # as it ships. (Not for windres: these are no resource compiler options.)
+  add_compile_options(
+    "$<$<AND:$<COMPILE_LANGUAGE:C,CXX>,$<CONFIG:Release>>:-Os>"
+    "$<$<COMPILE_LANGUAGE:C,CXX>:-ffunction-sections;-fdata-sections>")
+  add_link_options(-Wl,--gc-sections)
+endif()
+
 if(TALVORIN_SANITIZE AND NOT WIN32)
   target_compile_options(talvorin_options INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)

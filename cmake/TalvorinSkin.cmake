@@ -4,12 +4,23 @@
 
 find_program(TALVORIN_7ZZ NAMES 7zz REQUIRED)
 
-# talvorin_pack_skin(<output.7z> <folder> [7zz switches...]): every file under
-# the folder, entry names relative to it with forward slashes, one solid LZMA2
-# block. The glob is re-checked at each build, so an added, removed or changed
-# file repacks the archive. File times are left out so that the same folder
-# always gives the same bytes.
+# talvorin_pack_skin(<output.7z> <folder> [STORED_FRAMES] [7zz switches...]):
+# every file under the folder, entry names relative to it with forward slashes,
+# one solid LZMA2 block. The glob is re-checked at each build, so an added,
+# removed or changed file repacks the archive. File times are left out so that
+# the same folder always gives the same bytes.
+# STORED_FRAMES packs the frames of the skin's animations (folders of eight or
+# more PNG images of one size) with their pixels stored instead of deflated
+# (cmake/skin_frames.py): the same pixels, and the solid block then compresses
+# what neighbouring frames share, about half the archive. The price is memory:
+# the archive is held unpacked, and the frames are then their raw size there.
 function(talvorin_pack_skin output folder)
+  set(switches ${ARGN})
+  set(stored_frames OFF)
+  if(switches AND "${ARGV2}" STREQUAL "STORED_FRAMES")
+    set(stored_frames ON)
+    list(REMOVE_AT switches 0)
+  endif()
   file(GLOB_RECURSE files CONFIGURE_DEPENDS LIST_DIRECTORIES false
        RELATIVE "${folder}" "${folder}/*")
   list(SORT files)
@@ -26,15 +37,24 @@ function(talvorin_pack_skin output folder)
   foreach(f IN LISTS files)
     list(APPEND inputs "${folder}/${f}")
   endforeach()
+  set(pack_from "${folder}")
+  set(prepare "")
+  if(stored_frames)
+    find_package(Python3 REQUIRED COMPONENTS Interpreter)
+    set(script "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/skin_frames.py")
+    set(pack_from "${output}.staging")
+    set(prepare COMMAND Python3::Interpreter "${script}" "${folder}" "${pack_from}")
+    list(APPEND inputs "${script}")
+  endif()
   # `7zz a` adds to an archive that exists, so a removed file would stay.
   # LC_ALL: 7zz turns file names into Unicode through the locale.
   add_custom_command(OUTPUT "${output}"
     COMMAND ${CMAKE_COMMAND} -E make_directory "${output_dir}"
     COMMAND ${CMAKE_COMMAND} -E rm -f "${output}"
-    COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8
+    ${prepare}
+    COMMAND ${CMAKE_COMMAND} -E chdir "${pack_from}" ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8
             "${TALVORIN_7ZZ}" a -t7z -m0=lzma2 -ms=on -mx=9 -mtm=off -mtc=off -mta=off
-            -bd -bso0 -bsp0 ${ARGN} "${output}" -- ${files}
-    WORKING_DIRECTORY "${folder}"
+            -bd -bso0 -bsp0 ${switches} "${output}" -- ${files}
     DEPENDS ${inputs}
     COMMENT "Packing ${folder} into ${output}"
     VERBATIM)
