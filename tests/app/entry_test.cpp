@@ -250,6 +250,10 @@ class InstallerProgramTest : public ::testing::Test {
     const std::wstring errors = temp.File(L"stderr-" + std::to_wstring(++runs_) + L".txt");
     const std::optional<std::uint32_t> code = RunWithStandardError(commandLine, errors);
     said = TestSupport::ReadFileBytes(errors);
+    // Standard error is a text stream: Windows ends its lines with "\r\n".
+    for (std::size_t at = said.find("\r\n"); at != std::string::npos; at = said.find("\r\n", at)) {
+      said.erase(at, 1);
+    }
     EXPECT_TRUE(code.has_value()) << "the program did not start";
     return code.value_or(0xDEADu);
   }
