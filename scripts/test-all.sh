@@ -17,9 +17,9 @@ status=0
 echo "=== Linux build (sanitizers) ==="
 cmake -S . -B "$build/linux" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVORIN_SANITIZE=ON >/dev/null &&
   cmake --build "$build/linux" -j "$jobs" || exit 1
-# One test at a time: installation tests start the demo product, and other
-# tests check that no copy of the product runs anywhere on the system.
-(cd "$build/linux" && ctest --output-on-failure -j 1) || status=1
+# Tests that start or look for the product keep to their own folder
+# (TALVORIN_PROCESS_SCOPE), so they run side by side.
+(cd "$build/linux" && ctest --output-on-failure -j "$jobs") || status=1
 
 echo "=== Windows build (mingw-w64, tests under Wine) ==="
 bash scripts/windows-deps.sh "$build/windows-deps" || exit 1
@@ -87,10 +87,7 @@ else
   echo "the collector did not start"
   status=1
 fi
-# One test at a time: under Wine the window and installation tests are slow
-# enough that one test's demo product is often still running when another
-# test checks that no copy of the product runs (a check of the whole system).
-(cd "$build/windows" && ctest --output-on-failure -j 1) || status=1
+(cd "$build/windows" && ctest --output-on-failure -j "$jobs") || status=1
 kill "$collector_PID" 2>/dev/null || true
 kill "$package_server_PID" 2>/dev/null || true
 wineserver -k 2>/dev/null || true

@@ -1,6 +1,7 @@
 #include "app/unattended_install.h"
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -100,12 +101,18 @@ std::optional<int> CheckBeforeInstall(const InstallerSettings& settings, const s
     return kExitInvalidFolder;
   }
   Utils::HardDiskManager disk;
-  disk.CheckFreeSpace(folder);
+  if (!disk.CheckFreeSpace(folder)) {
+    write("The free disk space for the installation cannot be determined: " + Utf8(folder) + "\n");
+    return kExitNoSpace;
+  }
   if (!EnoughFreeSpace(disk.freeBytesAvailable)) {
+    // Rounded down: 0.999 GiB must not read as the 1 GiB that is needed.
+    const double hundredths =
+        std::floor(static_cast<double>(disk.freeBytesAvailable) / 1073741824.0 * 100.0);
     char line[160];
     std::snprintf(line, sizeof line,
                   "Not enough free disk space for the installation: %.2f GiB free, 1 GiB needed.\n",
-                  static_cast<double>(disk.freeBytesAvailable) / 1073741824.0);
+                  hundredths / 100.0);
     write(line);
     return kExitNoSpace;
   }

@@ -1,10 +1,13 @@
 #include "support/system_probes.h"
 
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
+#include <cwctype>
 
 #include "support/file_system.h"
 #include "support/process_info.h"
+#include "support/text.h"
 
 namespace Utils {
 namespace {
@@ -21,7 +24,7 @@ int HexDigitValue(char c) {
 
 // Strict on purpose: a sign, spaces, trailing text or a value that does not
 // fit would otherwise be read as some other number than the one meant.
-std::optional<std::uint32_t> ParseUnsigned32(const char* text) {
+std::optional<std::uint64_t> ParseUnsigned(const char* text, std::uint64_t largest) {
   unsigned base = 10;
   if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     base = 16;
@@ -32,10 +35,11 @@ std::optional<std::uint32_t> ParseUnsigned32(const char* text) {
   for (; *text != '\0'; ++text) {
     const int digit = HexDigitValue(*text);
     if (digit < 0 || static_cast<unsigned>(digit) >= base) return std::nullopt;
-    value = value * base + static_cast<unsigned>(digit);
-    if (value > 0xFFFFFFFFull) return std::nullopt;
+    const auto digitValue = static_cast<std::uint64_t>(digit);
+    if (value > (largest - digitValue) / base) return std::nullopt;
+    value = value * base + digitValue;
   }
-  return static_cast<std::uint32_t>(value);
+  return value;
 }
 
 void AppendHex(std::wstring& out, std::uint32_t value, int digits, bool upperCase) {
@@ -49,6 +53,16 @@ std::uint32_t LittleEndian(const unsigned char* bytes, int count) {
   std::uint32_t value = 0;
   for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
   return value;
+}
+
+// Windows compares file names without case and takes either separator.
+bool SamePathCharacter(wchar_t a, wchar_t b) {
+  if (IsPathSeparator(a) && IsPathSeparator(b)) return true;
+#ifdef _WIN32
+  return std::towlower(a) == std::towlower(b);
+#else
+  return a == b;
+#endif
 }
 
 // Exists, or was made just now.
@@ -74,7 +88,50 @@ std::uint32_t ComposeNetworkVerdict(bool managerAvailable, std::uint32_t flags,
 std::optional<std::uint32_t> NetworkVerdictOverride() {
   const char* value = std::getenv("TALVORIN_NETWORK_VERDICT");
   if (value == nullptr) return std::nullopt;
-  return ParseUnsigned32(value);
+  const auto parsed = ParseUnsigned(value, 0xFFFFFFFFu);
+  if (!parsed) return std::nullopt;
+  return static_cast<std::uint32_t>(*parsed);
+}
+
+std::optional<std::uint64_t> FreeSpaceOverride() {
+  const char* value = std::getenv("TALVORIN_FREE_SPACE_BYTES");
+  if (value == nullptr) return std::nullopt;
+  return ParseUnsigned(value, UINT64_MAX);
+}
+
+void HardDiskManager::ApplyFreeSpaceOverride() {
+  const auto forced = FreeSpaceOverride();
+  if (!forced) return;
+  freeBytesAvailable = *forced;
+  totalFreeBytes = *forced;
+  if (totalBytes < *forced) totalBytes = *forced;
+}
+
+std::optional<std::wstring> ProcessScope() {
+#ifdef _WIN32
+  const wchar_t* value = _wgetenv(L"TALVORIN_PROCESS_SCOPE");
+  if (value == nullptr || *value == L'\0') return std::nullopt;
+  return std::wstring(value);
+#else
+  const char* value = std::getenv("TALVORIN_PROCESS_SCOPE");
+  if (value == nullptr || *value == '\0') return std::nullopt;
+  return ToWide(value, kCodePageAnsi);
+#endif
+}
+
+bool PathLiesUnder(const std::wstring& path, const std::wstring& folder) {
+  if (folder.empty()) return false;
+  std::size_t folderLength = folder.size();
+  while (folderLength > 0 && IsPathSeparator(folder[folderLength - 1])) --folderLength;
+  if (path.size() <= folderLength || !IsPathSeparator(path[folderLength])) return false;
+  for (std::size_t i = 0; i < folderLength; ++i) {
+    if (!SamePathCharacter(path[i], folder[i])) return false;
+  }
+  // Something must follow the separators: "/a/b/" is the folder itself.
+  for (std::size_t i = folderLength; i < path.size(); ++i) {
+    if (!IsPathSeparator(path[i])) return true;
+  }
+  return false;
 }
 
 std::wstring FormatGuidText(const unsigned char bytes[16]) {

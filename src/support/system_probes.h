@@ -48,13 +48,23 @@ class HardDiskManager {
  public:
   virtual ~HardDiskManager() = default;
   // Fills the three counts for the volume holding `directory`; on failure logs
-  // the system's error code and answers false.
+  // the system's error code and answers false. When the volume answered and
+  // TALVORIN_FREE_SPACE_BYTES holds a number, that number is the free space
+  // instead (both free counts; the size grows to hold it when smaller), so
+  // that tests and demos reach the "no space" paths without filling a disk.
   bool CheckFreeSpace(const std::wstring& directory);
 
   std::uint64_t freeBytesAvailable = 0;  // usable by the calling user
   std::uint64_t totalBytes = 0;
   std::uint64_t totalFreeBytes = 0;
+
+ private:
+  void ApplyFreeSpaceOverride();
 };
+
+// The number TALVORIN_FREE_SPACE_BYTES holds (decimal, or hexadecimal after
+// "0x"), when it holds nothing but a 64-bit number.
+std::optional<std::uint64_t> FreeSpaceOverride();
 
 // The process runs with administrator rights (Linux: effective uid 0).
 bool IsRunAsAdmin();
@@ -88,7 +98,19 @@ std::wstring GetCacheFolder();
 bool CreateDirectories(const std::wstring& path);
 
 // The id of a running process whose executable file name is exactly
-// `executableName` (case-sensitive), or 0.
+// `executableName` (case-sensitive), or 0. When TALVORIN_PROCESS_SCOPE names
+// a folder, only processes whose executable lies somewhere below that folder
+// count: tests that start and look for the product each keep to a folder of
+// their own, so that they can run side by side on one machine.
 std::uint32_t FindProcessId(const std::wstring& executableName);
+
+// The folder TALVORIN_PROCESS_SCOPE names, when it names one (not empty).
+std::optional<std::wstring> ProcessScope();
+
+// `path` lies below `folder` (at any depth; the folder itself is not below
+// itself). Levels are compared whole, so "/a/bc" is not below "/a/b"; a
+// trailing separator of `folder` does not matter. On Windows both separators
+// count and letters are compared without case, as the file system does.
+bool PathLiesUnder(const std::wstring& path, const std::wstring& folder);
 
 }  // namespace Utils

@@ -13,9 +13,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -268,9 +270,11 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The executable's file name as the kernel knows it, or, for processes whose
-// executable link this user may not read, the name the program was started as.
-std::string ProcessExecutableName(const std::string& processFolder) {
+// The executable's full path as the kernel knows it (what `exe` links to), or,
+// for processes whose executable link this user may not read, the name the
+// program was started as. `fromLink` says which of the two it is.
+std::string ProcessExecutablePath(const std::string& processFolder, bool& fromLink) {
+  fromLink = false;
   std::vector<char> target(4096);
   const ssize_t length =
       readlink((processFolder + "/exe").c_str(), target.data(), target.size());
@@ -284,13 +288,24 @@ std::string ProcessExecutableName(const std::string& processFolder) {
         path.compare(path.size() - kDeletedLength, kDeletedLength, kDeleted) == 0) {
       path.resize(path.size() - kDeletedLength);
     }
-    return BaseName(path);
+    fromLink = true;
+    return path;
   }
   if (errno != EACCES && errno != EPERM) return std::string();  // kernel thread, or gone
   std::ifstream commandLine(processFolder + "/cmdline", std::ios::binary);
   std::string first;
   std::getline(commandLine, first, '\0');
-  return BaseName(first);
+  return first;
+}
+
+// The scope as the kernel writes executable paths: without symbolic links
+// (a scope under /tmp reached through a link would otherwise match nothing).
+std::optional<std::string> ResolvedProcessScope() {
+  const std::optional<std::wstring> scope = ProcessScope();
+  if (!scope) return std::nullopt;
+  const std::string text = ToNarrow(*scope, kCodePageAnsi);
+  std::unique_ptr<char, void (*)(void*)> resolved(realpath(text.c_str(), nullptr), std::free);
+  return resolved ? std::string(resolved.get()) : text;
 }
 
 bool IsProcessFolderName(const char* name) {
@@ -328,6 +343,7 @@ bool HardDiskManager::CheckFreeSpace(const std::wstring& directory) {
   freeBytesAvailable = static_cast<std::uint64_t>(info.f_bavail) * unit;
   totalBytes = static_cast<std::uint64_t>(info.f_blocks) * unit;
   totalFreeBytes = static_cast<std::uint64_t>(info.f_bfree) * unit;
+  ApplyFreeSpaceOverride();
   return true;
 }
 
@@ -418,13 +434,18 @@ std::wstring NewGuidText() {
 std::uint32_t FindProcessId(const std::wstring& executableName) {
   const std::string wanted = ToNarrow(executableName, kCodePageAnsi);
   if (wanted.empty()) return 0;
+  const std::optional<std::string> scope = ResolvedProcessScope();
+  const std::wstring wideScope = scope ? ToWide(*scope, kCodePageAnsi) : std::wstring();
   std::unique_ptr<DIR, int (*)(DIR*)> proc(opendir("/proc"), closedir);
   if (!proc) return 0;
   while (const dirent* entry = readdir(proc.get())) {
     if (!IsProcessFolderName(entry->d_name)) continue;
-    if (ProcessExecutableName(std::string("/proc/") + entry->d_name) == wanted) {
-      return static_cast<std::uint32_t>(std::strtoul(entry->d_name, nullptr, 10));
-    }
+    bool fromLink = false;
+    const std::string path = ProcessExecutablePath(std::string("/proc/") + entry->d_name, fromLink);
+    if (BaseName(path) != wanted) continue;
+    // Only a path the kernel vouches for can place a process in the scope.
+    if (scope && !(fromLink && PathLiesUnder(ToWide(path, kCodePageAnsi), wideScope))) continue;
+    return static_cast<std::uint32_t>(std::strtoul(entry->d_name, nullptr, 10));
   }
   return 0;
 }

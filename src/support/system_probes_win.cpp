@@ -51,6 +51,33 @@ std::uint32_t AskNetworkListManager() {
                                connected != VARIANT_FALSE);
 }
 
+// The full path of a process's executable, or empty when the process is gone
+// or may not be asked.
+std::wstring ProcessImagePath(DWORD processId) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (process == nullptr) return std::wstring();
+  std::wstring path(32768, L'\0');
+  DWORD length = static_cast<DWORD>(path.size());
+  const BOOL got = QueryFullProcessImageNameW(process, 0, path.data(), &length);
+  CloseHandle(process);
+  if (!got) return std::wstring();
+  path.resize(length);
+  return path;
+}
+
+// A path in its long form, so that an 8.3 name on one side and the long name
+// on the other still compare equal; the path as given when it cannot be had.
+std::wstring LongPath(const std::wstring& path) {
+  if (path.empty()) return path;
+  const DWORD needed = GetLongPathNameW(path.c_str(), nullptr, 0);
+  if (needed == 0) return path;
+  std::wstring longPath(needed, L'\0');
+  const DWORD written = GetLongPathNameW(path.c_str(), longPath.data(), needed);
+  if (written == 0 || written >= needed) return path;
+  longPath.resize(written);
+  return longPath;
+}
+
 }  // namespace
 
 std::uint32_t CheckNetwork() {
@@ -68,6 +95,7 @@ bool HardDiskManager::CheckFreeSpace(const std::wstring& directory) {
   freeBytesAvailable = available.QuadPart;
   totalBytes = total.QuadPart;
   totalFreeBytes = totalFree.QuadPart;
+  ApplyFreeSpaceOverride();
   return true;
 }
 
@@ -120,6 +148,8 @@ std::wstring NewGuidText() {
 }
 
 std::uint32_t FindProcessId(const std::wstring& executableName) {
+  const std::optional<std::wstring> scope = ProcessScope();
+  const std::wstring longScope = scope ? LongPath(*scope) : std::wstring();
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return 0;
   std::uint32_t found = 0;
@@ -128,10 +158,10 @@ std::uint32_t FindProcessId(const std::wstring& executableName) {
   for (BOOL more = Process32FirstW(snapshot, &entry); more;
        more = Process32NextW(snapshot, &entry)) {
     // Exact comparison: the linguistic lstrcmpW could equate names that differ.
-    if (executableName == entry.szExeFile) {
-      found = entry.th32ProcessID;
-      break;
-    }
+    if (executableName != entry.szExeFile) continue;
+    if (scope && !PathLiesUnder(LongPath(ProcessImagePath(entry.th32ProcessID)), longScope)) continue;
+    found = entry.th32ProcessID;
+    break;
   }
   CloseHandle(snapshot);
   return found;

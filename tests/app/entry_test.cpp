@@ -7,12 +7,25 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 #include "analytics/collector_fixture.h"
 #include "app/single_instance.h"
@@ -23,6 +36,7 @@
 #include "install/record_store.h"
 #include "package_server_fixture.h"
 #include "support/child_process.h"
+#include "support/command_line_split.h"
 #include "support/file_system.h"
 #include "support/process_info.h"
 #include "support/system_probes.h"
@@ -49,10 +63,13 @@ constexpr std::uint32_t kRefusedSecondCopy = 255;  // -1 as a POSIX exit status
 std::wstring Wide(const std::string& text) { return Utils::ToWide(text, Utils::kCodePageUtf8); }
 std::string Narrow(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageUtf8); }
 #endif
+// Environment values are in the system's code page.
+std::string NarrowAnsi(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageAnsi); }
 
-// Runs of the real program keep to one at a time across test programs: the
-// program's own lock is one per machine on Windows, and a product started by
-// one test would stop another test's installation.
+#ifdef _WIN32
+// The program's single-instance mutex is one per machine (per Wine server):
+// runs of the real program keep to one at a time across test programs, or
+// one run would refuse another's as a second copy.
 class RunsOneAtATime {
  public:
   RunsOneAtATime() {
@@ -66,11 +83,73 @@ class RunsOneAtATime {
  private:
   std::unique_ptr<Installer::SingleInstanceLock> lock_;
 };
+#else
+// On Linux the program's lock lives in XDG_RUNTIME_DIR, which each test
+// points at a folder of its own: runs of different tests never meet.
+struct RunsOneAtATime {
+  bool Held() const { return true; }
+};
+#endif
 
-// Another test's copy of the product may still be ending.
-void WaitUntilTheProductIsGone() {
-  for (int i = 0; i < 300 && Utils::FindProcessId(kProductExecutableName) != 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+// Runs a program to its end with its standard error written to `errorFile`
+// (and its standard input and output on the null device): the unattended
+// mode says what happened there. The exit code, or nothing when the program
+// could not be started.
+std::optional<std::uint32_t> RunWithStandardError(const std::wstring& commandLine,
+                                                  const std::wstring& errorFile) {
+#ifdef _WIN32
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE error = CreateFileW(errorFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            &inheritable, OPEN_EXISTING, 0, nullptr);
+  std::optional<std::uint32_t> code;
+  if (error != INVALID_HANDLE_VALUE && null != INVALID_HANDLE_VALUE) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = null;
+    startup.hStdOutput = null;
+    startup.hStdError = error;
+    PROCESS_INFORMATION process{};
+    std::wstring mutableLine = commandLine;
+    if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                       nullptr, &startup, &process)) {
+      WaitForSingleObject(process.hProcess, INFINITE);
+      DWORD exitCode = 0;
+      if (GetExitCodeProcess(process.hProcess, &exitCode)) code = exitCode;
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+    }
+  }
+  if (error != INVALID_HANDLE_VALUE) CloseHandle(error);
+  if (null != INVALID_HANDLE_VALUE) CloseHandle(null);
+  return code;
+#else
+  std::vector<std::string> arguments;
+  for (const std::wstring& argument : Utils::SplitWindowsCommandLine(commandLine)) {
+    arguments.push_back(Narrow(argument));
+  }
+  if (arguments.empty()) return std::nullopt;
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, Narrow(errorFile).c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  pid_t pid = 0;
+  const int started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (started != 0) return std::nullopt;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status)) return static_cast<std::uint32_t>(WEXITSTATUS(status));
+  return 128u + static_cast<std::uint32_t>(WTERMSIG(status));
+#endif
 }
 
 // A value of the installation records as the program left them.
@@ -110,6 +189,20 @@ class InstallerProgramTest : public ::testing::Test {
       environment.push_back(std::make_unique<ScopedEnvironmentVariable>(name, Narrow(folder)));
     }
 #endif
+    // Only a product started inside this test's folder counts as running
+    // (for this process and the programs it starts), and the uninstaller's
+    // copy goes to a cache folder of this test's own: tests running side by
+    // side never see each other's product nor run each other's uninstaller.
+    environment.push_back(
+        std::make_unique<ScopedEnvironmentVariable>("TALVORIN_PROCESS_SCOPE", NarrowAnsi(temp.path())));
+    // The network check answers "connected" unless a test says otherwise, so
+    // that the outcome does not hang on the machine's own network.
+    environment.push_back(std::make_unique<ScopedEnvironmentVariable>("TALVORIN_NETWORK_VERDICT", "0x40"));
+    const std::wstring tempFolder = temp.File(L"tmp");
+    ASSERT_TRUE(Utils::CreateDirectories(tempFolder));
+    for (const char* name : {"TMPDIR", "TMP", "TEMP"}) {
+      environment.push_back(std::make_unique<ScopedEnvironmentVariable>(name, NarrowAnsi(tempFolder)));
+    }
     programFolder = temp.File(L"program");
     ASSERT_TRUE(Utils::CreateDirectories(programFolder));
     program = programFolder + kSep + kInstallerFileName;
@@ -117,7 +210,6 @@ class InstallerProgramTest : public ::testing::Test {
                                              program));
     collectorId = PackageServer::NewId("entry");
     installFolder = temp.File(L"Apps");
-    WaitUntilTheProductIsGone();
   }
 
   // The settings file beside the program: the package's scenario options
@@ -128,7 +220,8 @@ class InstallerProgramTest : public ::testing::Test {
     ASSERT_TRUE(TestSupport::WriteFileBytes(
         programFolder + kSep + Installer::kSettingsFileName,
         "[Install]\r\nDownloadUrl=" + url + "\r\nAnalyticsServerUrl=" +
-            Collector::Shared().CollectUrl(collectorId) + "\r\nIsEnableAppAnalytics=true\r\n"));
+            Collector::Shared().CollectUrl(collectorId) +
+            "\r\nIsEnableAppAnalytics=true\r\nIsCheckNet=true\r\n"));
   }
 
   std::wstring CommandLine(const std::wstring& options) const {
@@ -149,19 +242,21 @@ class InstallerProgramTest : public ::testing::Test {
     Utils::ChildProcess child;
     return Run(child, commandLine);
   }
-  // The product check looks at every process of the machine, where other
-  // test programs start and end copies of the demo product: a refusal for a
-  // running product is tried again once that copy has ended.
-  static std::uint32_t RunWhenNoProductRuns(const std::wstring& commandLine) {
-    std::uint32_t code = Installer::kExitProductRunning;
-    for (int attempt = 0; attempt < 5 && code == Installer::kExitProductRunning; ++attempt) {
-      WaitUntilTheProductIsGone();
-      code = Run(commandLine);
-    }
-    return code;
-  }
 
   std::wstring Installed() const { return installFolder + kSep + L"Talvorin"; }
+
+  // Runs the program: its exit code and what it wrote to standard error.
+  std::uint32_t RunAndRead(const std::wstring& commandLine, std::string& said) {
+    const std::wstring errors = temp.File(L"stderr-" + std::to_wstring(++runs_) + L".txt");
+    const std::optional<std::uint32_t> code = RunWithStandardError(commandLine, errors);
+    said = TestSupport::ReadFileBytes(errors);
+    // Standard error is a text stream: Windows ends its lines with "\r\n".
+    for (std::size_t at = said.find("\r\n"); at != std::string::npos; at = said.find("\r\n", at)) {
+      said.erase(at, 1);
+    }
+    EXPECT_TRUE(code.has_value()) << "the program did not start";
+    return code.value_or(0xDEADu);
+  }
 
   RunsOneAtATime runs;
   TestSupport::TempDir temp;
@@ -170,11 +265,12 @@ class InstallerProgramTest : public ::testing::Test {
   std::wstring program;
   std::string collectorId;
   std::wstring installFolder;
+  int runs_ = 0;
 };
 
 TEST_F(InstallerProgramTest, UnattendedInstallationInstallsRecordsAndReportsTheFunnel) {
   Configure("");
-  EXPECT_EQ(RunWhenNoProductRuns(Silent()), 0u);
+  EXPECT_EQ(Run(Silent()), 0u);
   const std::wstring folder = Installed();
   EXPECT_TRUE(Utils::FileExists(folder + kSep + L"talvorin..exe"));
   EXPECT_EQ(TestSupport::ReadFileBytes(folder + kSep + L"talvorin.dat").size(), 1200000u);
@@ -201,7 +297,7 @@ TEST_F(InstallerProgramTest, EachFailureHasItsOwnExitCodeAndReason) {
   for (const Case& c : cases) {
     collectorId = PackageServer::NewId(std::string("entry-") + c.what);
     Configure(c.packageOptions);
-    EXPECT_EQ(RunWhenNoProductRuns(Silent(c.extra)), c.exitCode) << c.what;
+    EXPECT_EQ(Run(Silent(c.extra)), c.exitCode) << c.what;
     EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"__Package_Talvorin.exe")) << c.what;
     EXPECT_NE(Recorded(L"InstallPath"), Installed()) << c.what;
     const std::vector<std::string> events = FunnelEvents(collectorId);
@@ -223,12 +319,77 @@ TEST_F(InstallerProgramTest, ARunningProductStopsTheInstallationBeforeAnything) 
   for (int i = 0; i < 100 && Utils::FindProcessId(kProductExecutableName) == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
-  EXPECT_EQ(Run(Silent()), static_cast<std::uint32_t>(Installer::kExitProductRunning));
+  std::string said;
+  EXPECT_EQ(RunAndRead(Silent(), said), static_cast<std::uint32_t>(Installer::kExitProductRunning));
+  EXPECT_NE(said.find("Talvorin is running. Close it, then start the installation again.\n"),
+            std::string::npos)
+      << said;
   EXPECT_FALSE(Utils::DirectoryExists(Installed()));
   EXPECT_TRUE(FunnelEvents(collectorId).empty());
 
   EXPECT_TRUE(Installer::DeleteFileQuietly(marker));
   running.WaitForExit();
+}
+
+// The checks before the download refuse with their own exit codes and say
+// why: less than 1 GiB free (the free space is set, as no disk here can be
+// filled without root), and the configured network check finding no
+// internet. Nothing is downloaded, installed, recorded or reported.
+TEST_F(InstallerProgramTest, RefusalsBeforeTheDownloadHaveTheirOwnExitCodesAndSayWhy) {
+  struct Case {
+    const char* what;
+    const char* variable;
+    const char* value;
+    int exitCode;
+    std::string said;
+  };
+  const Case cases[] = {
+      {"no space", "TALVORIN_FREE_SPACE_BYTES", "1073741823", Installer::kExitNoSpace,
+       "Not enough free disk space for the installation: 0.99 GiB free, 1 GiB needed.\n"},
+      {"no network", "TALVORIN_NETWORK_VERDICT", "0x10000", Installer::kExitNoNetwork,
+       "The network does not reach the internet. Install again when it does.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    collectorId = PackageServer::NewId(std::string("entry-") + c.what);
+    Configure("");
+    ScopedEnvironmentVariable refusal(c.variable, std::string(c.value));
+    std::string said;
+    EXPECT_EQ(RunAndRead(Silent(), said), static_cast<std::uint32_t>(c.exitCode));
+    EXPECT_EQ(said, "Installing Talvorin into " + Utils::ToNarrow(Installed(), Utils::kCodePageUtf8) +
+                        "\n" + c.said);
+    EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"__Package_Talvorin.exe"));
+    EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"talvorin..exe"));
+    EXPECT_NE(Recorded(L"InstallPath"), Installed());
+    EXPECT_TRUE(FunnelEvents(collectorId).empty());
+  }
+}
+
+// An earlier installation whose uninstaller fails: the installation stops
+// before the download with its own exit code, and the earlier version stays
+// installed and recorded.
+TEST_F(InstallerProgramTest, AnEarlierVersionThatCannotBeRemovedStopsTheInstallation) {
+  Configure("");
+  ASSERT_EQ(Run(Silent()), 0u);
+  const std::wstring earlier = Installed();
+  ASSERT_EQ(Recorded(L"UnInstallEp"), earlier + kSep + L"uninst.ep");
+
+  collectorId = PackageServer::NewId("entry-removal");
+  Configure("");
+  ScopedEnvironmentVariable fail("TALVORIN_DEMO_UNINSTALL", std::string("fail"));
+  installFolder = temp.File(L"Newer");
+  std::string said;
+  EXPECT_EQ(RunAndRead(Silent(), said), static_cast<std::uint32_t>(Installer::kExitRemovalFailed));
+  EXPECT_NE(said.find("The earlier version could not be removed (安装包卸载失败). Close Talvorin, then "
+                      "start the installation again.\n"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(TestSupport::ReadFileBytes(earlier + kSep + L"talvorin.dat").size(), 1200000u);
+  EXPECT_EQ(Recorded(L"InstallPath"), earlier);
+  EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"talvorin..exe"));
+  EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"__Package_Talvorin.exe"));
+  const std::vector<std::string> events = FunnelEvents(collectorId);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "开始下载大包"), 0) << events.size();
 }
 
 TEST_F(InstallerProgramTest, ASecondCopyIsRefusedWhileTheFirstRuns) {
@@ -247,7 +408,7 @@ TEST_F(InstallerProgramTest, ASecondCopyIsRefusedWhileTheFirstRuns) {
   EXPECT_EQ(first.WaitForExit(), 0u);
   EXPECT_TRUE(Utils::FileExists(Installed() + kSep + L"talvorin..exe"));
   // After the first has ended, a copy starts normally.
-  EXPECT_EQ(RunWhenNoProductRuns(Silent()), 0u);
+  EXPECT_EQ(Run(Silent()), 0u);
 }
 
 #ifndef _WIN32

@@ -89,25 +89,37 @@ TEST_F(UnattendedTest, TheChecksRefuseWithTheirOwnCodes) {
     std::wstring folder;
     bool checkNet;
     const char* verdict;
+    const char* freeBytes;
     std::optional<int> expected;
+    std::string said;
   };
   const Case cases[] = {
-      {"a folder no system can hold", temp.File(L"a|b"), false, nullptr, Installer::kExitInvalidFolder},
-      {"a file where the folder goes", temp.File(L"file") + kSep + L"T", false, nullptr,
-       Installer::kExitInvalidFolder},
-      {"no internet", temp.File(L"net"), true, "0x20000", Installer::kExitNoNetwork},
-      {"the network is not asked unless configured", temp.File(L"quiet"), false, "0x20000", std::nullopt},
-      {"all well", temp.File(L"fine"), true, "0", std::nullopt},
+      {"a folder no system can hold", temp.File(L"a|b"), false, nullptr, nullptr,
+       Installer::kExitInvalidFolder, "The installation folder cannot be created: "},
+      {"a file where the folder goes", temp.File(L"file") + kSep + L"T", false, nullptr, nullptr,
+       Installer::kExitInvalidFolder, "The installation folder cannot be created: "},
+      // Just short of 1 GiB must not read as enough.
+      {"a byte short of 1 GiB", temp.File(L"full"), false, nullptr, "1073741823", Installer::kExitNoSpace,
+       "Not enough free disk space for the installation: 0.99 GiB free, 1 GiB needed.\n"},
+      {"exactly 1 GiB", temp.File(L"room"), false, nullptr, "1073741824", std::nullopt, ""},
+      {"no internet", temp.File(L"net"), true, "0x20000", nullptr, Installer::kExitNoNetwork,
+       "The network does not reach the internet. Install again when it does.\n"},
+      {"the network is not asked unless configured", temp.File(L"quiet"), false, "0x20000", nullptr,
+       std::nullopt, ""},
+      {"all well", temp.File(L"fine"), true, "0", nullptr, std::nullopt, ""},
   };
   ASSERT_TRUE(TestSupport::WriteFileBytes(temp.File(L"file"), "x"));
   for (const Case& c : cases) {
     ScopedEnvironmentVariable verdict("TALVORIN_NETWORK_VERDICT",
                                       c.verdict ? std::optional<std::string>(c.verdict) : std::nullopt);
+    ScopedEnvironmentVariable freeBytes(
+        "TALVORIN_FREE_SPACE_BYTES", c.freeBytes ? std::optional<std::string>(c.freeBytes) : std::nullopt);
     InstallerSettings settings;
     settings.insNew = true;  // another test's running product is no concern here
     settings.isCheckNet = c.checkNet;
     written.clear();
     EXPECT_EQ(Installer::CheckBeforeInstall(settings, c.folder, write), c.expected) << c.what;
+    EXPECT_EQ(written.rfind(c.said, 0), 0u) << c.what << ": " << written;
     EXPECT_EQ(written.empty(), !c.expected.has_value()) << c.what;
   }
 }

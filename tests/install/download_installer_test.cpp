@@ -74,11 +74,26 @@ std::wstring InstallEarlier(const std::wstring& folder) {
   return folder + kSep + L"uninst.ep";
 }
 
+std::string PrivateTempFolder(const TestSupport::TempDir& temp) {
+  const std::wstring folder = temp.File(L"tmp");
+  EXPECT_TRUE(Utils::CreateDirectories(folder));
+  return Utils::ToNarrow(folder, Utils::kCodePageAnsi);
+}
+
 class CDownloadInstallerTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(PackageServer::Shared().Started()) << PackageServer::Shared().Error(); }
   SettingsGuard settings;
   TestSupport::TempDir temp;
+  // Only a product started in this test's folder counts as running, and the
+  // uninstaller's copy goes to a cache folder of this test's own: tests
+  // running side by side neither see nor overwrite each other's programs.
+  TestSupport::ScopedEnvironmentVariable scope{
+      "TALVORIN_PROCESS_SCOPE", Utils::ToNarrow(temp.path(), Utils::kCodePageAnsi)};
+  std::string ownTemp = PrivateTempFolder(temp);
+  TestSupport::ScopedEnvironmentVariable ownTmpdir{"TMPDIR", ownTemp};
+  TestSupport::ScopedEnvironmentVariable ownTmp{"TMP", ownTemp};
+  TestSupport::ScopedEnvironmentVariable ownTempVariable{"TEMP", ownTemp};
 };
 
 TEST_F(CDownloadInstallerTest, FreshInstallation) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cwctype>
 #include <filesystem>
@@ -187,6 +188,62 @@ TEST(ProbeFreeSpace, MissingFolderFailsWithTheSystemCodeInTheLog) {
     EXPECT_GT(std::wcstol(code.c_str(), nullptr, 10), 0) << Narrow(line);
   }
   EXPECT_EQ(matches, 1);
+}
+
+TEST(ProbeFreeSpace, EnvironmentOverrideTakesOnlyWholeNumbers) {
+  struct Case {
+    std::optional<std::string> value;
+    std::optional<std::uint64_t> expected;
+  } cases[] = {
+      {std::nullopt, std::nullopt},
+      {"0", 0u},
+      {"1073741823", 1073741823u},
+      {"0x40000000", 1ull << 30},
+      {"18446744073709551615", UINT64_MAX},
+      {"", std::nullopt},
+      {"1 GiB", std::nullopt},
+      {"-1", std::nullopt},
+      {"18446744073709551616", std::nullopt},
+      {"0x10000000000000000", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value.value_or("(unset)"));
+    ScopedEnvironmentVariable variable("TALVORIN_FREE_SPACE_BYTES", c.value);
+    EXPECT_EQ(Utils::FreeSpaceOverride(), c.expected);
+  }
+}
+
+// The override replaces the free space of a volume that answered; a folder
+// the system cannot answer for still fails, whatever the override says.
+TEST(ProbeFreeSpace, OverrideReplacesTheFreeSpaceOfARealFolder) {
+  TempDir temp;
+  Utils::HardDiskManager real;
+  ASSERT_TRUE(real.CheckFreeSpace(temp.path()));
+  ASSERT_GT(real.totalBytes, 4096u);
+
+  struct Case {
+    std::uint64_t forced;
+    std::uint64_t expectedTotal;
+  } cases[] = {
+      {4096, real.totalBytes},
+      {0, real.totalBytes},
+      // More free than the volume holds: the volume grows with it, so that
+      // the counts never contradict each other.
+      {real.totalBytes + 1, real.totalBytes + 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.forced);
+    ScopedEnvironmentVariable variable("TALVORIN_FREE_SPACE_BYTES", std::to_string(c.forced));
+    Utils::HardDiskManager disk;
+    ASSERT_TRUE(disk.CheckFreeSpace(temp.path()));
+    EXPECT_EQ(disk.freeBytesAvailable, c.forced);
+    EXPECT_EQ(disk.totalFreeBytes, c.forced);
+    EXPECT_EQ(disk.totalBytes, c.expectedTotal);
+
+    Utils::HardDiskManager missing;
+    EXPECT_FALSE(missing.CheckFreeSpace(temp.File(L"missing") + Utils::kPathSeparator + L"deeper"));
+    EXPECT_EQ(missing.freeBytesAvailable, 0u);
+  }
 }
 
 // ---- identifiers ---------------------------------------------------------
@@ -398,16 +455,25 @@ TEST(ProbeAccounts, ActiveSeatUserComesFromLogindSessionRecords) {
 // The test child copied under a name nobody else runs; longer than the 15
 // bytes Linux keeps of a process's short name, so that only the executable's
 // full name can match.
-std::wstring CopyTestChild(const TempDir& temp, std::wstring& name) {
+std::wstring NewChildName() {
   std::random_device random;
-  name = L"talvorin-probe-child-" + std::to_wstring(random()) + std::to_wstring(random());
+  std::wstring name = L"talvorin-probe-child-" + std::to_wstring(random()) + std::to_wstring(random());
 #ifdef _WIN32
   name += L".exe";
 #endif
-  const std::wstring path = temp.File(name);
+  return name;
+}
+
+std::wstring CopyTestChildAs(const std::wstring& folder, const std::wstring& name) {
+  const std::wstring path = folder + Utils::kPathSeparator + name;
   std::error_code error;
   fs::copy_file(fs::path(TestSupport::TestChildPath()), fs::path(path), error);
   return error ? std::wstring() : path;
+}
+
+std::wstring CopyTestChild(const TempDir& temp, std::wstring& name) {
+  name = NewChildName();
+  return CopyTestChildAs(temp.path(), name);
 }
 
 #ifndef _WIN32
@@ -444,6 +510,121 @@ TEST(ProcessLookup, FindsAStartedProgramByItsExactName) {
   EXPECT_EQ(child.WaitForExit(), 0u);
   child.Close();
   EXPECT_EQ(Utils::FindProcessId(name), 0u);
+}
+
+// A test child that runs until its stop file appears. It is told to end
+// rather than killed: under Wine a killed console child can leave its
+// console host behind, holding the test runner's pipe.
+class WaitingChild {
+ public:
+  WaitingChild(const std::wstring& path, const std::wstring& stopFile) : stopFile_(stopFile) {
+    child_.Start(L"\"" + path + L"\" wait-for \"" + stopFile_ + L"\" 120000");
+  }
+  ~WaitingChild() {
+    TestSupport::WriteFileBytes(stopFile_, "");
+    child_.WaitForExit();
+    child_.Close();
+  }
+  std::uint32_t Id() const { return child_.ProcessId(); }
+
+ private:
+  std::wstring stopFile_;
+  Utils::ChildProcess child_;
+};
+
+TEST(ProcessLookup, ScopeCountsOnlyProgramsBelowItsFolder) {
+  TempDir temp;
+  const std::wstring name = NewChildName();
+  // Two copies of one program, one inside the scope and one outside; a
+  // sibling folder whose name starts like the scope's holds the second.
+  const std::wstring inside = temp.File(L"scope");
+  const std::wstring deeper = inside + Utils::kPathSeparator + L"deeper";
+  const std::wstring sibling = temp.File(L"scope-sibling");
+  ASSERT_TRUE(Utils::CreateDirectories(deeper));
+  ASSERT_TRUE(Utils::CreateDirectories(sibling));
+  const std::wstring insidePath = CopyTestChildAs(deeper, name);
+  const std::wstring outsidePath = CopyTestChildAs(sibling, name);
+  ASSERT_FALSE(insidePath.empty());
+  ASSERT_FALSE(outsidePath.empty());
+
+  WaitingChild insideChild(insidePath, temp.File(L"stop-inside"));
+  WaitingChild outsideChild(outsidePath, temp.File(L"stop-outside"));
+  ASSERT_NE(insideChild.Id(), 0u);
+  ASSERT_NE(outsideChild.Id(), 0u);
+
+  struct Case {
+    const char* what;
+    std::optional<std::wstring> scope;
+    std::set<std::uint32_t> expected;
+  };
+  const std::wstring sep(1, Utils::kPathSeparator);
+  std::vector<Case> cases = {
+      {"the scope's own program", inside, {insideChild.Id()}},
+      {"a trailing separator", inside + sep, {insideChild.Id()}},
+      {"the other folder", sibling, {outsideChild.Id()}},
+      {"a folder above both", temp.path(), {insideChild.Id(), outsideChild.Id()}},
+      {"a folder below the program's", deeper + sep + L"none", {0u}},
+      {"an empty value is no scope", std::wstring(), {insideChild.Id(), outsideChild.Id()}},
+      {"no scope", std::nullopt, {insideChild.Id(), outsideChild.Id()}},
+  };
+#ifdef _WIN32
+  cases.push_back({"other letter case and separators", Upper(inside) + L"/", {insideChild.Id()}});
+#else
+  // The kernel names executables without symbolic links; a scope reached
+  // through one still holds them.
+  const std::wstring link = temp.File(L"link-to-scope");
+  fs::create_directory_symlink(fs::path(Narrow(inside)), fs::path(Narrow(link)));
+  cases.push_back({"a symbolic link to the scope", link, {insideChild.Id()}});
+#endif
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScopedEnvironmentVariable scope(
+        "TALVORIN_PROCESS_SCOPE",
+        c.scope ? std::optional<std::string>(Narrow(*c.scope)) : std::nullopt);
+    EXPECT_EQ(c.expected.count(Utils::FindProcessId(name)), 1u) << Utils::FindProcessId(name);
+  }
+}
+
+TEST(ProcessLookup, PathLiesUnderComparesWholeLevels) {
+  struct Case {
+    std::wstring path;
+    std::wstring folder;
+    bool below;
+  };
+  std::vector<Case> cases = {
+      {L"/a/b/c", L"/a/b", true},
+      {L"/a/b/c", L"/a/b/", true},
+      {L"/a/b/c/d", L"/a", true},
+      {L"/a/bc", L"/a/b", false},
+      {L"/a/b", L"/a/b", false},
+      {L"/a/b/", L"/a/b", false},
+      {L"/a", L"/a/b", false},
+      {L"/x/b/c", L"/a/b", false},
+      {L"/a/b/c", L"", false},
+      {L"/a", L"/", true},
+      {L"", L"/a", false},
+  };
+#ifdef _WIN32
+  for (Case& c : cases) {
+    for (std::wstring* text : {&c.path, &c.folder}) {
+      for (wchar_t& ch : *text) {
+        if (ch == L'/') ch = L'\\';
+      }
+    }
+  }
+  cases.push_back({L"C:\\Users\\T\\a.exe", L"c:/users/t", true});
+  cases.push_back({L"C:\\Users\\T\\a.exe", L"C:\\", true});
+  cases.push_back({L"D:\\Users\\T\\a.exe", L"C:\\Users", false});
+#else
+  cases.push_back({L"/A/b/c", L"/a/b", false});  // Linux names keep their case
+  cases.push_back({L"/a\\b/c", L"/a", false});   // a backslash is a letter here
+  cases.push_back({L"/a\\b/c", L"/a\\b", true});
+  cases.push_back({L"/a\\bc", L"/a\\b", false});
+#endif
+  for (const Case& c : cases) {
+    EXPECT_EQ(Utils::PathLiesUnder(c.path, c.folder), c.below)
+        << Narrow(c.path) << " under " << Narrow(c.folder);
+  }
 }
 
 #ifndef _WIN32

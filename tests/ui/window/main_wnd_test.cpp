@@ -371,7 +371,7 @@ TEST_F(MainWndTest, RunningProductOfAnEarlierInstallationClosesTheWindow) {
   const std::wstring folder = MakeEarlierInstallation(Chosen(L"Talvorin"), driver.RecordsKey());
   RunningProduct product(folder, Chosen(L"product-runs"));
   ASSERT_TRUE(product.Runs());
-  EXPECT_EQ(driver.Run(true), 1);
+  EXPECT_EQ(driver.Run(), 1);
   ASSERT_EQ(driver.Dialogs().size(), 1u);
   EXPECT_EQ(driver.Dialogs()[0].layout, Installer::kMessageBox1);
   EXPECT_EQ(driver.Dialogs()[0].text, Installer::kRunningProductText);
@@ -397,7 +397,7 @@ TEST_F(MainWndTest, WaitForTheRunningProductCanBeLeft) {
     }
     return false;
   });
-  EXPECT_EQ(driver.Run(true), 1);
+  EXPECT_EQ(driver.Run(), 1);
   EXPECT_TRUE(closing);
   ASSERT_EQ(driver.Dialogs().size(), 1u);
   EXPECT_EQ(driver.Dialogs()[0].layout, Installer::kExitTip);

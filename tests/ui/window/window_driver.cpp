@@ -1,11 +1,9 @@
 #include "ui/window/window_driver.h"
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
+#include <filesystem>
 
 #include "package_server_fixture.h"
-#include "support/system_probes.h"
 #include "support/text.h"
 #include "ui/window/installer_window.h"
 #include "ui/window/message_box.h"
@@ -18,6 +16,17 @@ WindowDriver::WindowDriver() {
   const std::string base = Utils::ToNarrow(temp_.path(), Utils::kCodePageUtf8);
   configHome_ = std::make_unique<TestSupport::ScopedEnvironmentVariable>("XDG_CONFIG_HOME", base + "/config");
   dataHome_ = std::make_unique<TestSupport::ScopedEnvironmentVariable>("XDG_DATA_HOME", base + "/data");
+  // Only a product started in this test's folder counts as running.
+  processScope_ = std::make_unique<TestSupport::ScopedEnvironmentVariable>(
+      "TALVORIN_PROCESS_SCOPE", Utils::ToNarrow(temp_.path(), Utils::kCodePageAnsi));
+  // The uninstaller's copy goes to a cache folder of this test's own, where
+  // no other test overwrites it while it runs.
+  const std::wstring tempFolder = temp_.File(L"tmp");
+  std::filesystem::create_directory(std::filesystem::path(tempFolder));
+  for (const char* name : {"TMPDIR", "TMP", "TEMP"}) {
+    tempFolder_.push_back(std::make_unique<TestSupport::ScopedEnvironmentVariable>(
+        name, Utils::ToNarrow(tempFolder, Utils::kCodePageAnsi)));
+  }
   recordsKey_ = L"Software\\ZorvanSoft\\TalvorinWindowTest\\" +
                 Utils::ToWide(TestSupport::PackageServer::NewId("records"), Utils::kCodePageUtf8);
   // A stuck run ends with its assertions well before the test runner gives up.
@@ -65,10 +74,7 @@ bool WindowDriver::Idle(Ui::Window& top) {
   return step_ && host != nullptr && step_(*main, *host);
 }
 
-std::optional<int> WindowDriver::Run(bool ownProductRuns) {
-  for (int i = 0; !ownProductRuns && i < 300 && Utils::FindProcessId(kProductExecutableName) != 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
+std::optional<int> WindowDriver::Run() {
   Installer::InstallerWindowOptions options;
   options.factory = &environment_;
   options.recordsKey = recordsKey_;

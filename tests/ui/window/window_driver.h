@@ -36,11 +36,10 @@ class WindowDriver {
   // Called with the main window whenever it has nothing to do; returns
   // whether it did something.
   void OnIdle(std::function<bool(Installer::CMainWnd&, Ui::OffscreenHost&)> step) { step_ = std::move(step); }
-  // Runs the installer's window until it closes: its close code. The window
-  // refuses to install while any product of this name runs, and other tests
-  // of the program (run in parallel) start one for a few seconds: unless the
-  // test runs one itself, the run waits for theirs to end first.
-  std::optional<int> Run(bool ownProductRuns = false);
+  // Runs the installer's window until it closes: its close code. Only a
+  // product started inside Temp() counts as running, so products that other
+  // tests start meanwhile do not stop this window.
+  std::optional<int> Run();
 
   const std::vector<ShownDialog>& Dialogs() const { return dialogs_; }
   std::vector<int> Pages() const { return pages_; }
@@ -56,6 +55,8 @@ class WindowDriver {
   TestSupport::TempDir temp_;
   std::unique_ptr<TestSupport::ScopedEnvironmentVariable> configHome_;
   std::unique_ptr<TestSupport::ScopedEnvironmentVariable> dataHome_;
+  std::unique_ptr<TestSupport::ScopedEnvironmentVariable> processScope_;
+  std::vector<std::unique_ptr<TestSupport::ScopedEnvironmentVariable>> tempFolder_;
   std::wstring recordsKey_;
   Ui::OffscreenEnvironment environment_{Ui::OffscreenEnvironment::Clock::kRealTime};
   std::map<std::wstring, std::deque<std::wstring>> answers_;
