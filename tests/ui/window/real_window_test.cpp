@@ -196,6 +196,14 @@ class RealWindowTest : public ::testing::Test {
       ASSERT_TRUE(Utils::CreateDirectories(folder));
       environment_.push_back(std::make_unique<ScopedEnvironmentVariable>(home.name, Narrow(folder)));
     }
+    // Other tests run beside this one and start the product too: the
+    // program, and this test's waits, count only a product inside this
+    // test's folder, and the program's cache folder is its own.
+    const std::wstring cache = temp_.File(L"tmp");
+    ASSERT_TRUE(Utils::CreateDirectories(cache));
+    environment_.push_back(std::make_unique<ScopedEnvironmentVariable>("TMPDIR", Narrow(cache)));
+    environment_.push_back(
+        std::make_unique<ScopedEnvironmentVariable>("TALVORIN_PROCESS_SCOPE", Narrow(temp_.path())));
     std::string error;
     screen_ = RealWindow::Screen::Open(error);
     ASSERT_TRUE(screen_ != nullptr) << error;
