@@ -34,7 +34,7 @@ class FreeTypeFont final : public Font {
     data_ = file->data;
     const FT_Error opened =
         data_ != nullptr
-            ? FT_New_Memory_Face(library_, data_->data(), static_cast<FT_Long>(data_->size()), file->index, &face_)
+            ? FT_New_Memory_Face(library_, data_.get(), static_cast<FT_Long>(file->size), file->index, &face_)
             : FT_New_Face(library_, file->path.c_str(), file->index, &face_);
     if (opened != 0) {
       face_ = nullptr;
@@ -108,7 +108,7 @@ class FreeTypeFont final : public Font {
   }
 
   FontDescription description_;
-  std::shared_ptr<const std::vector<unsigned char>> data_;  // outlives face_
+  std::shared_ptr<const unsigned char> data_;  // outlives face_
   FT_Library library_ = nullptr;
   FT_Face face_ = nullptr;
   bool syntheticBold_ = false;

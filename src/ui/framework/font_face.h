@@ -2,6 +2,7 @@
 // on Windows. Internal to the renderer.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,8 +15,11 @@ namespace Ui {
 struct FontFaceFile {
   std::string path;  // as the C library's fopen takes it
   int index = 0;     // face inside a collection (.ttc)
-  // The face's bytes instead of a file, when the system hands out the data only.
-  std::shared_ptr<const std::vector<unsigned char>> data;
+  // The face's bytes, when the renderer should read them from memory: handed
+  // out by the system (no file), or a file mapped once and shared by every
+  // font drawn from it. Null: the renderer opens `path` itself.
+  std::shared_ptr<const unsigned char> data;
+  std::size_t size = 0;
 };
 
 // The face that best matches the description; a name that no face carries

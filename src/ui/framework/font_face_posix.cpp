@@ -1,4 +1,11 @@
+#include <fcntl.h>
 #include <fontconfig/fontconfig.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+#include <mutex>
 
 #include "support/debug_log.h"
 #include "support/text.h"
@@ -18,6 +25,55 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 #endif
 namespace Ui {
+
+namespace {
+
+struct MappedFace {
+  std::shared_ptr<const unsigned char> data;
+  std::size_t size = 0;
+};
+
+// The face file mapped read-only. FreeType would map it again for every font
+// opened by path, and the pages of each mapping count in full towards the
+// resident set: a CJK collection is several megabytes, and a layout declares
+// several fonts from it.
+MappedFace MapFile(const std::string& path) {
+  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return {};
+  MappedFace mapped;
+  struct stat status {};
+  if (fstat(descriptor, &status) == 0 && status.st_size > 0) {
+    const auto size = static_cast<std::size_t>(status.st_size);
+    void* address = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor, 0);
+    if (address != MAP_FAILED) {
+      mapped.size = size;
+      mapped.data = std::shared_ptr<const unsigned char>(static_cast<const unsigned char*>(address),
+                                                         [size](const unsigned char* p) {
+                                                           munmap(const_cast<unsigned char*>(p), size);
+                                                         });
+    }
+  }
+  close(descriptor);
+  return mapped;
+}
+
+// One mapping per face file while any font uses it; unmapped with the last.
+MappedFace SharedMapping(const std::string& path) {
+  struct Entry {
+    std::weak_ptr<const unsigned char> data;
+    std::size_t size = 0;
+  };
+  static std::mutex mutex;
+  static std::map<std::string, Entry> mappings;
+  std::lock_guard<std::mutex> lock(mutex);
+  Entry& entry = mappings[path];
+  if (auto alive = entry.data.lock()) return {std::move(alive), entry.size};
+  MappedFace mapped = MapFile(path);
+  entry = Entry{mapped.data, mapped.size};
+  return mapped;
+}
+
+}  // namespace
 
 std::optional<FontFaceFile> FindFontFace(const FontDescription& description) {
   FcPattern* pattern = FcPatternCreate();
@@ -46,7 +102,11 @@ std::optional<FontFaceFile> FindFontFace(const FontDescription& description) {
   int index = 0;
   if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
     if (FcPatternGetInteger(match, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
-    face = FontFaceFile{reinterpret_cast<const char*>(file), index, nullptr};
+    face = FontFaceFile{reinterpret_cast<const char*>(file), index, nullptr, 0};
+    // Unmappable (an odd file system): FreeType opens the path itself.
+    MappedFace mapped = SharedMapping(face->path);
+    face->data = std::move(mapped.data);
+    face->size = mapped.size;
     FcChar8* matchedFamily = nullptr;
     if (FcPatternGetString(match, FC_FAMILY, 0, &matchedFamily) == FcResultMatch &&
         family != reinterpret_cast<const char*>(matchedFamily)) {

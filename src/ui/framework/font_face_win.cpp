@@ -57,7 +57,7 @@ std::optional<FontFaceFile> Face(const std::wstring& path) {
   // FreeType opens files with the C library's fopen, which reads the ANSI code page.
   std::string narrow = Utils::ToNarrow(path, Utils::kCodePageAnsi);
   if (narrow.empty() || Utils::ToWide(narrow, Utils::kCodePageAnsi) != path) return std::nullopt;
-  return FontFaceFile{narrow, 0, nullptr};
+  return FontFaceFile{narrow, 0, nullptr, 0};
 }
 
 // Any outline face of the folder, the first by name, so the choice is repeatable.
@@ -110,7 +110,8 @@ std::optional<FontFaceFile> GdiFace(const FontDescription& description) {
       wchar_t chosen[LF_FACESIZE] = {};
       GetTextFaceW(dc, LF_FACESIZE, chosen);
       face = FontFaceFile{};
-      face->data = std::move(bytes);
+      face->size = bytes->size();
+      face->data = std::shared_ptr<const unsigned char>(bytes, bytes->data());
       face->index = 0;
       DEBUG_LOG(L"font %s: none in the fonts folder, using the system's face %s", description.name.c_str(), chosen);
     }
