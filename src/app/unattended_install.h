@@ -23,7 +23,7 @@ enum ExitCode : int {
   kExitInstalled = 0,
   kExitAnotherCopyRunning = -1,  // 255 as a POSIX shell shows it
   kExitNoDisplay = 2,            // no window can be shown and -silent=true was not given
-  kExitNoWindow = 3,             // this build shows no window; use -silent=true
+  kExitNoWindow = 3,             // the window could not be shown; use -silent=true
   kExitProductRunning = 10,      // the product or its uninstaller runs
   kExitInvalidFolder = 11,       // the installation folder cannot be created
   kExitNoSpace = 12,             // less than 1 GiB free for the installation folder
