@@ -1,5 +1,8 @@
 #include "analytics/collector_fixture.h"
 
+#include <json/json.h>
+
+#include <memory>
 #include <sstream>
 
 namespace TestSupport {
@@ -52,6 +55,22 @@ std::string Collector::Fetch(const std::string& path) const {
 
 std::vector<std::string> Collector::Records(const std::string& id) const {
   return Lines(Fetch("/_records/" + id));
+}
+
+std::vector<std::string> Collector::EventNames(const std::string& id) const {
+  std::vector<std::string> names;
+  const Json::CharReaderBuilder builder;
+  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  for (const std::string& text : Records(id)) {
+    Json::Value record;
+    std::string errors;
+    if (!reader->parse(text.data(), text.data() + text.size(), &record, &errors)) continue;
+    const Json::Value& properties = record["properties"];
+    for (const char* key : {"zv_task_name", "zv_name"}) {
+      if (properties.isMember(key)) names.push_back(properties[key].asString());
+    }
+  }
+  return names;
 }
 
 std::vector<std::string> Collector::Log(const std::string& id) const {

@@ -35,6 +35,9 @@ class Collector {
 
   // The records an id received (each as sent), oldest first.
   std::vector<std::string> Records(const std::string& id) const;
+  // The names of the funnel events an id received, in order: task names
+  // ("zv_task_name") and click and view names ("zv_name") alike.
+  std::vector<std::string> EventNames(const std::string& id) const;
   // One line per request of an id ("collect 200 30", "collect 503 30 not kept", ...).
   std::vector<std::string> Log(const std::string& id) const;
 

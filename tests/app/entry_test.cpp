@@ -5,7 +5,6 @@
 #include "app/entry.h"
 
 #include <gtest/gtest.h>
-#include <json/json.h>
 
 #include <algorithm>
 #include <chrono>
@@ -159,22 +158,6 @@ std::wstring Recorded(const std::wstring& name) {
   return value;
 }
 
-// The names of the funnel events a collector id received, in order.
-std::vector<std::string> FunnelEvents(const std::string& id) {
-  std::vector<std::string> names;
-  for (const std::string& text : Collector::Shared().Records(id)) {
-    Json::Value record;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    if (!reader->parse(text.data(), text.data() + text.size(), &record, &errors)) continue;
-    const Json::Value& properties = record["properties"];
-    if (properties.isMember("zv_task_name")) names.push_back(properties["zv_task_name"].asString());
-    if (properties.isMember("zv_name")) names.push_back(properties["zv_name"].asString());
-  }
-  return names;
-}
-
 class InstallerProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -278,7 +261,7 @@ TEST_F(InstallerProgramTest, UnattendedInstallationInstallsRecordsAndReportsTheF
   EXPECT_EQ(Recorded(L"InstallPath"), folder);
   EXPECT_EQ(Recorded(L"UnInstallEp"), folder + kSep + L"uninst.ep");
   EXPECT_TRUE(Utils::FileExists(folder + kSep + L"set.ini"));
-  EXPECT_EQ(FunnelEvents(collectorId),
+  EXPECT_EQ(Collector::Shared().EventNames(collectorId),
             (std::vector<std::string>{"安装中", "下载器启动", "开始下载大包", "大包下载完毕", "安装成功"}));
 }
 
@@ -300,7 +283,7 @@ TEST_F(InstallerProgramTest, EachFailureHasItsOwnExitCodeAndReason) {
     EXPECT_EQ(Run(Silent(c.extra)), c.exitCode) << c.what;
     EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"__Package_Talvorin.exe")) << c.what;
     EXPECT_NE(Recorded(L"InstallPath"), Installed()) << c.what;
-    const std::vector<std::string> events = FunnelEvents(collectorId);
+    const std::vector<std::string> events = Collector::Shared().EventNames(collectorId);
     ASSERT_FALSE(events.empty()) << c.what;
     EXPECT_EQ(events.back(), c.reasonEvent) << c.what;
   }
@@ -325,7 +308,7 @@ TEST_F(InstallerProgramTest, ARunningProductStopsTheInstallationBeforeAnything) 
             std::string::npos)
       << said;
   EXPECT_FALSE(Utils::DirectoryExists(Installed()));
-  EXPECT_TRUE(FunnelEvents(collectorId).empty());
+  EXPECT_TRUE(Collector::Shared().EventNames(collectorId).empty());
 
   EXPECT_TRUE(Installer::DeleteFileQuietly(marker));
   running.WaitForExit();
@@ -361,7 +344,7 @@ TEST_F(InstallerProgramTest, RefusalsBeforeTheDownloadHaveTheirOwnExitCodesAndSa
     EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"__Package_Talvorin.exe"));
     EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"talvorin..exe"));
     EXPECT_NE(Recorded(L"InstallPath"), Installed());
-    EXPECT_TRUE(FunnelEvents(collectorId).empty());
+    EXPECT_TRUE(Collector::Shared().EventNames(collectorId).empty());
   }
 }
 
@@ -388,7 +371,7 @@ TEST_F(InstallerProgramTest, AnEarlierVersionThatCannotBeRemovedStopsTheInstalla
   EXPECT_EQ(Recorded(L"InstallPath"), earlier);
   EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"talvorin..exe"));
   EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"__Package_Talvorin.exe"));
-  const std::vector<std::string> events = FunnelEvents(collectorId);
+  const std::vector<std::string> events = Collector::Shared().EventNames(collectorId);
   EXPECT_EQ(std::count(events.begin(), events.end(), "开始下载大包"), 0) << events.size();
 }
 

@@ -44,21 +44,6 @@ std::wstring PackageUrl(const std::string& options = "") {
                                                TestSupport::DemoPackageFileName() + options));
 }
 
-// The event names the collector received, in order: task, click and view
-// names alike.
-std::vector<std::string> EventNames(const std::string& id) {
-  std::vector<std::string> names;
-  for (const std::string& record : Collector::Shared().Records(id)) {
-    for (const char* key : {"\"zv_task_name\":\"", "\"zv_name\":\""}) {
-      const std::size_t at = record.find(key);
-      if (at == std::string::npos) continue;
-      const std::size_t start = at + std::char_traits<char>::length(key);
-      names.push_back(record.substr(start, record.find('"', start) - start));
-    }
-  }
-  return names;
-}
-
 std::size_t Count(const std::vector<std::string>& names, const std::string& name) {
   return static_cast<std::size_t>(std::count(names.begin(), names.end(), name));
 }
@@ -101,7 +86,7 @@ class MainWndTest : public ::testing::Test {
   // Flushes the tracker: the events the collector got, in order.
   std::vector<std::string> Events() {
     zorvan::analytics::ShutdownAnalytics();
-    return EventNames(eventsId);
+    return Collector::Shared().EventNames(eventsId);
   }
   // A folder of this test for the custom page.
   std::wstring Chosen(const std::wstring& name) { return driver.Temp().File(name); }

@@ -8,7 +8,6 @@
 // With TALVORIN_SCREENSHOT_DIR set, the screen's picture of every page is
 // written there (real-linux-page0.png ... real-wine-page3.png).
 #include <gtest/gtest.h>
-#include <json/json.h>
 
 #include <algorithm>
 #include <chrono>
@@ -83,22 +82,6 @@ void KeepScreenshot(const Picture& picture, int page) {
   if (folder == nullptr || *folder == '\0') return;
   const std::string path = std::string(folder) + "/real-" + SystemName() + "-page" + std::to_string(page) + ".png";
   EXPECT_TRUE(picture.WritePng(path)) << path;
-}
-
-// The funnel events a collector id received, in order.
-std::vector<std::string> FunnelEvents(const std::string& id) {
-  std::vector<std::string> names;
-  for (const std::string& text : Collector::Shared().Records(id)) {
-    Json::Value record;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    if (!reader->parse(text.data(), text.data() + text.size(), &record, &errors)) continue;
-    const Json::Value& properties = record["properties"];
-    if (properties.isMember("zv_task_name")) names.push_back(properties["zv_task_name"].asString());
-    if (properties.isMember("zv_name")) names.push_back(properties["zv_name"].asString());
-  }
-  return names;
 }
 
 std::wstring Recorded(const std::wstring& name) {
@@ -314,7 +297,7 @@ TEST_F(RealWindowTest, OneClickInstallationThroughTheProgramsOwnWindow) {
   ASSERT_TRUE(code) << "the program did not end after the finish page's button";
   EXPECT_EQ(*code, 0u);
 
-  EXPECT_EQ(FunnelEvents(eventsId_),
+  EXPECT_EQ(Collector::Shared().EventNames(eventsId_),
             (std::vector<std::string>{"自定义安装", "立即安装", "安装中", "下载器启动", "开始下载大包",
                                       "大包下载完毕", "安装成功", "立即体验"}));
 }
