@@ -27,12 +27,10 @@
 #endif
 
 #include "analytics/collector_fixture.h"
-#include "app/single_instance.h"
 #include "app/unattended_install.h"
 #include "install/download_installer.h"
 #include "install/file_operations.h"
 #include "install/install_recorder.h"
-#include "install/record_store.h"
 #include "package_server_fixture.h"
 #include "support/child_process.h"
 #include "support/command_line_split.h"
@@ -40,21 +38,22 @@
 #include "support/process_info.h"
 #include "support/system_probes.h"
 #include "support/text.h"
+#include "installer_program_fixture.h"
 #include "test_support.h"
 
 namespace {
 
 using TestSupport::Collector;
 using TestSupport::PackageServer;
+using TestSupport::RecordedValue;
+using TestSupport::kInstallerFileName;
 using TestSupport::ScopedEnvironmentVariable;
 
 const std::wstring kSep(1, Utils::kPathSeparator);
 
 #ifdef _WIN32
-constexpr wchar_t kInstallerFileName[] = L"TalvorinInstaller.exe";
 constexpr std::uint32_t kRefusedSecondCopy = 0xFFFFFFFFu;
 #else
-constexpr wchar_t kInstallerFileName[] = L"talvorin-installer";
 constexpr std::uint32_t kRefusedSecondCopy = 255;  // -1 as a POSIX exit status
 #endif
 
@@ -64,31 +63,6 @@ std::string Narrow(const std::wstring& text) { return Utils::ToNarrow(text, Util
 #endif
 // Environment values are in the system's code page.
 std::string NarrowAnsi(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageAnsi); }
-
-#ifdef _WIN32
-// The program's single-instance mutex is one per machine (per Wine server):
-// runs of the real program keep to one at a time across test programs, or
-// one run would refuse another's as a second copy.
-class RunsOneAtATime {
- public:
-  RunsOneAtATime() {
-    for (int i = 0; i < 3000 && !lock_; ++i) {
-      lock_ = Installer::SingleInstanceLock::Acquire(L"talvorin_tests_installer_program");
-      if (!lock_) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-  }
-  bool Held() const { return lock_ != nullptr; }
-
- private:
-  std::unique_ptr<Installer::SingleInstanceLock> lock_;
-};
-#else
-// On Linux the program's lock lives in XDG_RUNTIME_DIR, which each test
-// points at a folder of its own: runs of different tests never meet.
-struct RunsOneAtATime {
-  bool Held() const { return true; }
-};
-#endif
 
 // Runs a program to its end with its standard error written to `errorFile`
 // (and its standard input and output on the null device): the unattended
@@ -149,13 +123,6 @@ std::optional<std::uint32_t> RunWithStandardError(const std::wstring& commandLin
   if (WIFEXITED(status)) return static_cast<std::uint32_t>(WEXITSTATUS(status));
   return 128u + static_cast<std::uint32_t>(WTERMSIG(status));
 #endif
-}
-
-// A value of the installation records as the program left them.
-std::wstring Recorded(const std::wstring& name) {
-  std::wstring value;
-  Installer::ReadRecordValue(Installer::kRecordsKey, name, value);
-  return value;
 }
 
 class InstallerProgramTest : public ::testing::Test {
@@ -241,7 +208,7 @@ class InstallerProgramTest : public ::testing::Test {
     return code.value_or(0xDEADu);
   }
 
-  RunsOneAtATime runs;
+  TestSupport::InstallerRunsOneAtATime runs;
   TestSupport::TempDir temp;
   std::vector<std::unique_ptr<ScopedEnvironmentVariable>> environment;
   std::wstring programFolder;
@@ -258,8 +225,8 @@ TEST_F(InstallerProgramTest, UnattendedInstallationInstallsRecordsAndReportsTheF
   EXPECT_TRUE(Utils::FileExists(folder + kSep + L"talvorin..exe"));
   EXPECT_EQ(TestSupport::ReadFileBytes(folder + kSep + L"talvorin.dat").size(), 1200000u);
   EXPECT_FALSE(Utils::FileExists(folder + kSep + L"__Package_Talvorin.exe"));
-  EXPECT_EQ(Recorded(L"InstallPath"), folder);
-  EXPECT_EQ(Recorded(L"UnInstallEp"), folder + kSep + L"uninst.ep");
+  EXPECT_EQ(RecordedValue(L"InstallPath"), folder);
+  EXPECT_EQ(RecordedValue(L"UnInstallEp"), folder + kSep + L"uninst.ep");
   EXPECT_TRUE(Utils::FileExists(folder + kSep + L"set.ini"));
   EXPECT_EQ(Collector::Shared().EventNames(collectorId),
             (std::vector<std::string>{"安装中", "下载器启动", "开始下载大包", "大包下载完毕", "安装成功"}));
@@ -282,7 +249,7 @@ TEST_F(InstallerProgramTest, EachFailureHasItsOwnExitCodeAndReason) {
     Configure(c.packageOptions);
     EXPECT_EQ(Run(Silent(c.extra)), c.exitCode) << c.what;
     EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"__Package_Talvorin.exe")) << c.what;
-    EXPECT_NE(Recorded(L"InstallPath"), Installed()) << c.what;
+    EXPECT_NE(RecordedValue(L"InstallPath"), Installed()) << c.what;
     const std::vector<std::string> events = Collector::Shared().EventNames(collectorId);
     ASSERT_FALSE(events.empty()) << c.what;
     EXPECT_EQ(events.back(), c.reasonEvent) << c.what;
@@ -343,7 +310,7 @@ TEST_F(InstallerProgramTest, RefusalsBeforeTheDownloadHaveTheirOwnExitCodesAndSa
                         "\n" + c.said);
     EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"__Package_Talvorin.exe"));
     EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"talvorin..exe"));
-    EXPECT_NE(Recorded(L"InstallPath"), Installed());
+    EXPECT_NE(RecordedValue(L"InstallPath"), Installed());
     EXPECT_TRUE(Collector::Shared().EventNames(collectorId).empty());
   }
 }
@@ -355,7 +322,7 @@ TEST_F(InstallerProgramTest, AnEarlierVersionThatCannotBeRemovedStopsTheInstalla
   Configure("");
   ASSERT_EQ(Run(Silent()), 0u);
   const std::wstring earlier = Installed();
-  ASSERT_EQ(Recorded(L"UnInstallEp"), earlier + kSep + L"uninst.ep");
+  ASSERT_EQ(RecordedValue(L"UnInstallEp"), earlier + kSep + L"uninst.ep");
 
   collectorId = PackageServer::NewId("entry-removal");
   Configure("");
@@ -368,7 +335,7 @@ TEST_F(InstallerProgramTest, AnEarlierVersionThatCannotBeRemovedStopsTheInstalla
             std::string::npos)
       << said;
   EXPECT_EQ(TestSupport::ReadFileBytes(earlier + kSep + L"talvorin.dat").size(), 1200000u);
-  EXPECT_EQ(Recorded(L"InstallPath"), earlier);
+  EXPECT_EQ(RecordedValue(L"InstallPath"), earlier);
   EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"talvorin..exe"));
   EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"__Package_Talvorin.exe"));
   const std::vector<std::string> events = Collector::Shared().EventNames(collectorId);

@@ -22,7 +22,6 @@
 
 #include "analytics/collector_fixture.h"
 #include "app/installer_settings.h"
-#include "app/single_instance.h"
 #include "install/download_installer.h"
 #include "install/file_operations.h"
 #include "install/install_recorder.h"
@@ -33,6 +32,7 @@
 #include "support/process_info.h"
 #include "support/system_probes.h"
 #include "support/text.h"
+#include "installer_program_fixture.h"
 #include "test_support.h"
 #include "ui/window/main_wnd.h"
 #include "ui/window/page_reader.h"
@@ -53,15 +53,11 @@ using RealWindow::Picture;
 using RealWindow::RealWindowDriver;
 using TestSupport::Collector;
 using TestSupport::PackageServer;
+using TestSupport::RecordedValue;
+using TestSupport::kInstallerFileName;
 using TestSupport::ScopedEnvironmentVariable;
 
 const std::wstring kSep(1, Utils::kPathSeparator);
-
-#ifdef _WIN32
-constexpr wchar_t kInstallerFileName[] = L"TalvorinInstaller.exe";
-#else
-constexpr wchar_t kInstallerFileName[] = L"talvorin-installer";
-#endif
 
 #ifndef _WIN32
 std::string Narrow(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageUtf8); }
@@ -82,12 +78,6 @@ void KeepScreenshot(const Picture& picture, int page) {
   if (folder == nullptr || *folder == '\0') return;
   const std::string path = std::string(folder) + "/real-" + SystemName() + "-page" + std::to_string(page) + ".png";
   EXPECT_TRUE(picture.WritePng(path)) << path;
-}
-
-std::wstring Recorded(const std::wstring& name) {
-  std::wstring value;
-  Installer::ReadRecordValue(Installer::kRecordsKey, name, value);
-  return value;
 }
 
 // Another test's copy of the demo product may still be ending; the program
@@ -144,12 +134,7 @@ class ProgramRun {
 class RealWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Runs of the real program keep to one at a time across test programs.
-    for (int i = 0; i < 3000 && !lock_; ++i) {
-      lock_ = Installer::SingleInstanceLock::Acquire(L"talvorin_tests_installer_program");
-      if (!lock_) std::this_thread::sleep_for(100ms);
-    }
-    ASSERT_TRUE(lock_ != nullptr) << "another test program kept the installer for 5 minutes";
+    ASSERT_TRUE(runs_.Held()) << "another test program kept the installer for 5 minutes";
     ASSERT_TRUE(PackageServer::Shared().Started()) << PackageServer::Shared().Error();
     ASSERT_TRUE(Collector::Shared().Started()) << Collector::Shared().Error();
 #ifdef _WIN32
@@ -223,7 +208,7 @@ class RealWindowTest : public ::testing::Test {
 #endif
   }
 
-  std::unique_ptr<Installer::SingleInstanceLock> lock_;
+  TestSupport::InstallerRunsOneAtATime runs_;
   TestSupport::TempDir temp_;
 #ifndef _WIN32
   std::unique_ptr<TestSupport::XvfbDisplay> xvfb_;
@@ -283,13 +268,13 @@ TEST_F(RealWindowTest, OneClickInstallationThroughTheProgramsOwnWindow) {
   }
 
   // The finish page shows what happened: the product is installed and recorded.
-  installed_ = Recorded(L"InstallPath");
+  installed_ = RecordedValue(L"InstallPath");
   ASSERT_FALSE(installed_.empty()) << "no installation was recorded";
   EXPECT_TRUE(Utils::FileExists(installed_ + kSep + L"talvorin..exe"));
   EXPECT_EQ(TestSupport::ReadFileBytes(installed_ + kSep + L"talvorin.dat").size(), 1200000u);
   EXPECT_FALSE(Utils::FileExists(installed_ + kSep + L"__Package_Talvorin.exe"));
   EXPECT_TRUE(Utils::FileExists(installed_ + kSep + L"set.ini"));
-  EXPECT_EQ(Recorded(L"UnInstallEp"), installed_ + kSep + L"uninst.ep");
+  EXPECT_EQ(RecordedValue(L"UnInstallEp"), installed_ + kSep + L"uninst.ep");
 
   // Its button starts the product and ends the program.
   ASSERT_TRUE(driver.ClickControl(L"openProduceBtn"));
