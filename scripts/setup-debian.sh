@@ -19,6 +19,9 @@ packages=(
   nginx curl aria2 time  # download and installer benchmarks
   libcairo2-dev  # the renderer benchmark's peer
   libcpp-httplib-dev  # the package server the download tests run against
+  # real parts the field tests run against: a proxy, Authenticode, the system
+  # proxy library, fuzzing, a screen-reader client
+  tinyproxy osslsigncode libproxy-dev clang libclang-rt-14-dev at-spi2-core python3-pyatspi
 )
 
 missing=()
