@@ -13,8 +13,18 @@
 #
 # TALVORIN_DEMO_BUILD=<build folder> uses a build you already have (only the
 # four programs are brought up to date there) instead of build/demo.
+#
+# --nginx (first argument): the package comes from nginx instead, as a
+# release does: tools/publish publishes the demo package for every route to
+# build/demo-run/site and serves it with a private nginx on loopback; the
+# installer's address is the entry address with ${ROUTE} in it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+nginx_mode=false
+if [ "${1:-}" = "--nginx" ]; then
+  nginx_mode=true
+  shift
+fi
 build="${TALVORIN_DEMO_BUILD:-$root/build/demo}"
 run="$root/build/demo-run"
 
@@ -33,8 +43,19 @@ cp "$build/bin/talvorin-installer" "$run/program/"
 # ports line once it listens.
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
-"$build/bin/talvorin-package-server" --cert-dir "$build/package-server-certs" \
-  --serve-dir "$build/bin" >"$run/package-server.ports" 2>/dev/null &
+publish="$root/tools/publish/publish.py"
+if $nginx_mode; then
+  for route in download_silent download_silent_64 download_silent_xp; do
+    python3 "$publish" publish --site "$run/site" --product 456 --route "$route" \
+      --name TalvorinSetup-1.7.9.exe "$build/bin/talvorin-demo-package" >/dev/null
+  done
+  python3 "$publish" list --site "$run/site"
+  python3 "$publish" preview --site "$run/site" --access-log "$run/nginx-access.log" \
+    >"$run/package-server.ports" 2>"$run/nginx-preview.err" &
+else
+  "$build/bin/talvorin-package-server" --cert-dir "$build/package-server-certs" \
+    --serve-dir "$build/bin" >"$run/package-server.ports" 2>/dev/null &
+fi
 pids+=($!)
 "$build/bin/talvorin-collector" --cert-dir "$build/collector-certs" \
   >"$run/collector.ports" 2>/dev/null &
@@ -47,7 +68,11 @@ ports_of() {
   echo "$2 did not start" >&2
   exit 1
 }
-server_ports=$(ports_of "$run/package-server.ports" "the package server")
+if $nginx_mode; then
+  server_ports=$(ports_of "$run/package-server.ports" "nginx (see $run/nginx-preview.err)")
+else
+  server_ports=$(ports_of "$run/package-server.ports" "the package server")
+fi
 collector_ports=$(ports_of "$run/collector.ports" "the collector")
 http_port() { sed -n 's/.*http=\([0-9]*\).*/\1/p' <<<"$1"; }
 server="http://127.0.0.1:$(http_port "$server_ports")"
@@ -55,12 +80,20 @@ collector_base="http://127.0.0.1:$(http_port "$collector_ports")"
 id="demo-$(date +%s)"
 
 # The settings file beside the installer points it at the two peers.
+if $nginx_mode; then
+  download_url="$server/\${ROUTE}/software/456"
+else
+  download_url="$server/s/$id;file=talvorin-demo-package/software/456"
+fi
 cat >"$run/program/ZorvanInstallerConfig.ini" <<INI
 [Install]
-DownloadUrl=$server/s/$id;file=talvorin-demo-package/software/456
+DownloadUrl=$download_url
 AnalyticsServerUrl=$collector_base/c/$id/collect
 IsEnableAppAnalytics=true
 INI
+if $nginx_mode; then
+  echo "nginx (private, serving $run/site/www): $server"
+fi
 echo "package server: $server   collector: $collector_base   settings: $run/program/ZorvanInstallerConfig.ini"
 
 export XDG_CONFIG_HOME="$run/config" XDG_DATA_HOME="$run/data"
@@ -80,6 +113,11 @@ echo "installer exit status: $status"
 if [ -d "$run/Programs/Talvorin" ]; then
   echo "installed into $run/Programs/Talvorin:"
   ls -l "$run/Programs/Talvorin"
+fi
+if $nginx_mode; then
+  echo
+  echo "requests nginx served:"
+  sed 's/^/  /' "$run/nginx-access.log" 2>/dev/null || true
 fi
 echo
 echo "funnel events the collector received, in order:"

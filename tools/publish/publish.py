@@ -54,6 +54,8 @@ def _list(args):
 
 
 def _prune(args):
+    if args.keep < 1:
+        raise PublishError("--keep must be at least 1: the current release always stays")
     site = Site(args.site)
     with site.locked():
         removed, folders = site.prune(args.keep, args.product, args.route)
