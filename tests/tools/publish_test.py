@@ -101,6 +101,15 @@ class PublishTest(unittest.TestCase):
         self.assertIn("a different file is already published", result.stderr)
         self.assertEqual(self.snapshot(), before)
 
+    def test_a_copy_cut_short_by_a_killed_run_does_not_block_the_next(self):
+        package = self.package("setup.exe")
+        folder = os.path.join(self.site, "www", coreutils_digest("md5sum", package))
+        os.makedirs(folder)
+        with open(os.path.join(folder, ".writing-k1ll3d"), "wb") as stream:
+            stream.write(b"half a package")
+        self.run_ok("publish", "--site", self.site, "--product", "456", "--route", "r", package)
+        self.assertEqual(os.listdir(folder), ["setup.exe"])
+
     def test_bad_input_is_refused_with_a_reason_and_changes_nothing(self):
         good = self.package("good.exe")
         self.run_ok("publish", "--site", self.site, "--product", "456", "--route", "r", good)

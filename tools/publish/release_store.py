@@ -30,6 +30,8 @@ ALGORITHMS = {"md5": 32, "sha256": 64}
 # character that would need escaping in a URL path or an nginx directive.
 _NAME = re.compile(r"^[A-Za-z0-9][A-Za-z0-9._-]*$")
 _DIGEST_FOLDER = re.compile(r"^(?:[0-9a-f]{32}|[0-9a-f]{64})$")
+# Files being written carry this prefix until they are renamed into place.
+_WRITING = ".writing-"
 
 
 class PublishError(Exception):
@@ -150,7 +152,11 @@ class Site:
         if os.path.isdir(folder):
             for name in sorted(os.listdir(folder)):
                 present = os.path.join(folder, name)
-                if os.path.isfile(present) and not _same_bytes(present, package):
+                if name.startswith(_WRITING):
+                    # Left by a run that was killed mid-copy: under the lock
+                    # no other run is writing it.
+                    _remove_quietly(present)
+                elif os.path.isfile(present) and not _same_bytes(present, package):
                     raise PublishError(
                         f"a different file is already published as {digest}/{name}; "
                         "nothing was changed (its bytes no longer match their digest)")
@@ -191,7 +197,7 @@ class Site:
 
 def write_atomically(path, text):
     folder = os.path.dirname(path)
-    handle, temporary = tempfile.mkstemp(dir=folder, prefix=".writing-")
+    handle, temporary = tempfile.mkstemp(dir=folder, prefix=_WRITING)
     try:
         with os.fdopen(handle, "w", encoding="utf-8") as stream:
             stream.write(text)
@@ -205,7 +211,7 @@ def write_atomically(path, text):
 
 
 def _copy_atomically(source, target):
-    handle, temporary = tempfile.mkstemp(dir=os.path.dirname(target), prefix=".writing-")
+    handle, temporary = tempfile.mkstemp(dir=os.path.dirname(target), prefix=_WRITING)
     try:
         with os.fdopen(handle, "wb") as out, open(source, "rb") as stream:
             shutil.copyfileobj(stream, out, 1 << 20)
