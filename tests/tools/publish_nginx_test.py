@@ -8,13 +8,16 @@ TALVORIN_PROGRAMS names the build's program folder (talvorin-installer,
 talvorin-demo-package, talvorin-test-certificates); TALVORIN_PUBLISH the tool.
 """
 
+import http.client
 import os
 import queue
+import signal
 import shutil
 import subprocess
 import sys
 import tempfile
 import threading
+import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -162,6 +165,40 @@ class PublishedSiteTest(unittest.TestCase):
                     self.assertEqual(paths, [], what)
                     self.assertFalse(os.path.exists(os.path.join(installed, "talvorin..exe")))
                 self.assertFalse([p for p in paths if "_xp/" in p or "_64/" in p], what)
+
+    def head(self, path):
+        """nginx's answer to a header request: status and headers (no redirect followed)."""
+        connection = http.client.HTTPConnection(self.http.split("//")[1], timeout=30)
+        try:
+            connection.request("HEAD", path)
+            answer = connection.getresponse()
+            return answer.status, dict(answer.getheaders())
+        finally:
+            connection.close()
+
+    def test_a_release_reaches_its_entry_address_at_the_reload_with_short_and_long_cache_times(self):
+        entry = "/early/software/789"
+        first, second = (os.path.join(self.temp, name) for name in ("first.exe", "second.exe"))
+        for path in (first, second):
+            with open(path, "wb") as stream:
+                stream.write(os.urandom(1048576))
+        self.assertEqual(self.head(entry)[0], 404)
+        previous = None
+        for package in (first, second):
+            said = run_tool("publish", "--site", self.site, "--product", "789", "--route", "early", package)
+            final = said.split(f"{entry} -> ")[1].split()[0]
+            self.server.send_signal(signal.SIGHUP)
+            # nginx takes the new rules when its new worker starts.
+            deadline = time.monotonic() + 60
+            while self.head(entry)[1].get("Location") == previous and time.monotonic() < deadline:
+                time.sleep(0.2)
+            status, headers = self.head(entry)
+            self.assertEqual((status, headers.get("Location")), (302, final))
+            self.assertEqual(headers.get("Cache-Control"), "public, max-age=60")
+            status, headers = self.head(final)
+            self.assertEqual((status, headers.get("Content-Length")), (200, "1048576"))
+            self.assertEqual(headers.get("Cache-Control"), "public, max-age=31536000, immutable")
+            previous = final
 
 
 if __name__ == "__main__":
