@@ -146,6 +146,7 @@ class Site:
             raise PublishError(
                 f"{package} holds {size} bytes; the installer refuses a package below "
                 f"{MIN_PACKAGE_BYTES} bytes (1 MiB)")
+        releases = self.releases()  # a list it cannot read stops it before anything changes
         digest = file_digest(package, algorithm)
         folder = os.path.join(self.www, digest)
         target = os.path.join(folder, file_name)
@@ -163,7 +164,6 @@ class Site:
         if not os.path.exists(target):
             os.makedirs(folder, exist_ok=True)
             _copy_atomically(package, target)
-        releases = self.releases()
         release = Release(
             serial=max((r.serial for r in releases), default=0) + 1,
             product=product, route=route, algorithm=algorithm, digest=digest, file=file_name,
