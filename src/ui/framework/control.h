@@ -98,6 +98,18 @@ class Control {
   virtual bool WantsFocus() const { return false; }
   // Reacts to the mouse (so a press on it never drags the window).
   virtual bool IsActive() const { return false; }
+  // Whether a key pressed while it has the focus is its own; the window
+  // gives Return to the default button and Escape to the window otherwise.
+  virtual bool TakesKey(int key) const { (void)key; return false; }
+  // "default": the button Return activates on its page; "initialfocus": the
+  // control that has the focus when its page or window opens (else the
+  // default button has it).
+  bool IsDefault() const { return default_; }
+  void SetDefault(bool isDefault) { default_ = isDefault; }
+  bool IsInitialFocus() const { return initialFocus_; }
+  void SetInitialFocus(bool initial) { initialFocus_ = initial; }
+  // What a click on it does (a button's "click"); false when it does nothing.
+  virtual bool Activate() { return false; }
   void SetFocus();
 
   const std::wstring& Text() const { return text_; }
@@ -168,6 +180,8 @@ class Control {
   Rect floatPosition_;
   bool visible_ = true;
   bool enabled_ = true;
+  bool default_ = false;
+  bool initialFocus_ = false;
   unsigned state_ = 0;
   std::wstring text_;
   std::wstring userData_;

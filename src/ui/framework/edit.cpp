@@ -116,7 +116,10 @@ void Edit::CaretChanged() {
   if (window != nullptr && IsFocused()) {
     if (window->Host() != nullptr) {
       const int x = r.left + caretX - scroll_;
-      window->Host()->SetTextInput(true, {x, r.top, x + 1, r.bottom});
+      // The host places the input method's window in device pixels.
+      const double scale = window->Scale();
+      auto px = [scale](int v) { return static_cast<int>(v * scale); };
+      window->Host()->SetTextInput(true, {px(x), px(r.top), px(x + 1), px(r.bottom)});
     }
     SetTimer(kCaretTimerId, kCaretBlinkMs);  // restarts the blink: the caret shows while typing
   }

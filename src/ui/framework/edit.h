@@ -22,6 +22,8 @@ class Edit : public Label {
   void SetText(std::wstring text) override;
   void DoEvent(const ControlEvent& event) override;
   bool WantsFocus() const override { return true; }
+  // Return belongs to the page's default button, Escape to the window.
+  bool TakesKey(int key) const override { return key != Key::kReturn && key != Key::kEscape; }
   bool IsActive() const override { return true; }
 
   bool IsReadOnly() const { return readOnly_; }

@@ -14,6 +14,7 @@
 #include "support/debug_log.h"
 #include "support/text.h"
 #include "ui/framework/canvas.h"
+#include "ui/framework/display_scale.h"
 #include "ui/framework/platform_host.h"
 #include "ui/framework/window.h"
 
@@ -72,6 +73,7 @@ class SdlEnvironment final : public IHostFactory {
   bool Start();
 
   std::unique_ptr<IHost> CreateHost(Window& window, Window* owner, Size size) override;
+  double DisplayScale() override { return SystemDisplayScale(); }
 
   void Add(SdlHost* host) { hosts_.push_back(host); }
   void Remove(SdlHost* host) { std::erase(hosts_, host); }

@@ -16,6 +16,7 @@
 
 #include "support/debug_log.h"
 #include "ui/framework/canvas.h"
+#include "ui/framework/display_scale.h"
 #include "ui/framework/platform_host.h"
 #include "ui/framework/win32_shadow.h"
 #include "ui/framework/window.h"
@@ -42,6 +43,8 @@ class Win32Host;
 class Win32Environment final : public IHostFactory {
  public:
   std::unique_ptr<IHost> CreateHost(Window& window, Window* owner, Size size) override;
+  // The manifest declares per-monitor DPI awareness: the real DPI, drawn at.
+  double DisplayScale() override { return SystemDisplayScale(); }
   void Add(Win32Host* host) { hosts_.push_back(host); }
   void Remove(Win32Host* host) { std::erase(hosts_, host); }
   Win32Host* HostOf(const Window* window) const;
