@@ -32,6 +32,7 @@ enum class EventType {
   kSetFocus,
   kKillFocus,
   kTimer,
+  kComposition,  // the input method's text being composed
 };
 
 struct ControlEvent {
@@ -42,6 +43,7 @@ struct ControlEvent {
   KeyModifiers modifiers;   // kKeyDown and mouse events
   char32_t character = 0;   // kChar
   std::uintptr_t timerId = 0;  // kTimer
+  std::wstring text;           // kComposition: empty when composing ended
 };
 
 // Control states, combined.

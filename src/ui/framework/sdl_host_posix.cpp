@@ -313,8 +313,14 @@ class SdlHost final : public IHost {
     }
   }
 
+  void OnEditing(const char* utf8) {
+    if (!Accepts()) return;
+    window_.OnComposition(Utils::ToWide(utf8, Utils::kCodePageUtf8));
+  }
+
   void OnText(const char* utf8) {
     if (!Accepts()) return;
+    window_.OnComposition(L"");
     const std::wstring text = Utils::ToWide(utf8, Utils::kCodePageUtf8);
     for (std::size_t i = 0; i < text.size(); ++i) {
       auto c = static_cast<char32_t>(text[i]);
@@ -453,6 +459,11 @@ void SdlEnvironment::Dispatch(const SDL_Event& event) {
       break;
     case SDL_TEXTINPUT:
       if (SdlHost* host = HostOfId(event.text.windowID)) host->OnText(event.text.text);
+      break;
+    case SDL_TEXTEDITING:
+      // The input method's composition while a person types (pinyin, say);
+      // an empty one ends it.
+      if (SdlHost* host = HostOfId(event.edit.windowID)) host->OnEditing(event.edit.text);
       break;
     default:
       break;

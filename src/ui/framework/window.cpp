@@ -735,6 +735,13 @@ void Window::OnChar(char32_t character) {
   }
 }
 
+void Window::OnComposition(const std::wstring& text) {
+  if (!enabled_ || closed_ || focus_ == nullptr) return;
+  ControlEvent event{EventType::kComposition, mouse_};
+  event.text = text;
+  focus_->DoEvent(event);
+}
+
 void Window::OnFocus(bool gained) {
   if (!gained) {
     if (captured_ != nullptr) {

@@ -201,6 +201,8 @@ class Window {
   void OnKeyDown(int key, KeyModifiers modifiers);
   void OnKeyUp(int key, KeyModifiers modifiers);
   void OnChar(char32_t character);
+  // The input method's composition (text not yet committed); empty ends it.
+  void OnComposition(const std::wstring& text);
   void OnFocus(bool gained);
   void OnCloseRequest();
   // A native message for the filters; true when one handled it.
