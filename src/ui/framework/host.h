@@ -116,6 +116,9 @@ class IHost {
   // Centres over the owner window, or on the screen when there is none.
   virtual void Center() = 0;
   virtual void SetTitle(const std::wstring& title) = 0;
+  // The window's size in device pixels changed (its display's scale did);
+  // the native window and its buffers follow, keeping the top-left corner.
+  virtual void Resize(Size device) = 0;
   // "roundcorner": ellipse width and height of the window's corners (0: square).
   virtual void SetRoundCorner(Size ellipse) = 0;
   virtual void SetShadow(const ShadowSettings& shadow) = 0;

@@ -119,6 +119,8 @@ class OffscreenHost : public IHost {
   void Minimize() override { minimized_ = true; }
   void Center() override;
   void SetTitle(const std::wstring& title) override { title_ = title; }
+  void Resize(Size device) override { size_ = device; }
+  Size DeviceSize() const { return size_; }
   void SetRoundCorner(Size ellipse) override { roundCorner_ = ellipse; }
   void SetShadow(const ShadowSettings& shadow) override { shadow_ = shadow; }
   void SetCapture(bool capture) override { capture_ = capture; }

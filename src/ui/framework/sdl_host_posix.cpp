@@ -136,6 +136,11 @@ class SdlHost final : public IHost {
   }
 
   // ---- IHost ----------------------------------------------------------------------------
+  void Resize(Size device) override {
+    size_ = device;
+    if (sdl_ != nullptr) SDL_SetWindowSize(sdl_, device.cx, device.cy);
+  }
+
   void Present(const Canvas& canvas, const Rect& dirty) override {
     SDL_Surface* surface = SDL_GetWindowSurface(sdl_);
     if (surface == nullptr) return;

@@ -199,6 +199,16 @@ bool Window::Create(IHostFactory& factory, Window* owner) {
     return false;
   }
   if (!title_.empty()) host_->SetTitle(title_);
+  ApplyFrameToHost();
+  EnsureLayout();
+  Invalidate({0, 0, size.cx, size.cy});
+  OnInitialize();
+  if (focus_ == nullptr) FocusMainAction();
+  if (!closed_) host_->Show(true);
+  return true;
+}
+
+void Window::ApplyFrameToHost() {
   // The frame's corners and shadow in device pixels too.
   const Size corner = attributes_.roundCorner;
   host_->SetRoundCorner({canvas_->ToDevice(corner.cx), canvas_->ToDevice(corner.cy)});
@@ -208,12 +218,19 @@ bool Window::Create(IHostFactory& factory, Window* owner) {
   shadow.offsetX = canvas_->ToDevice(shadow.offsetX);
   shadow.offsetY = canvas_->ToDevice(shadow.offsetY);
   host_->SetShadow(shadow);
-  EnsureLayout();
+}
+
+void Window::ChangeScale(double scale) {
+  if (host_ == nullptr || closed_ || scale <= 0) return;
+  scale = std::clamp(scale, 1.0, 4.0);
+  if (scale == scale_) return;
+  scale_ = scale;
+  const Size size = attributes_.size;
+  canvas_ = std::make_unique<Canvas>(size.cx, size.cy, scale_);
+  host_->Resize({canvas_->Width(), canvas_->Height()});
+  ApplyFrameToHost();
+  dirty_.clear();
   Invalidate({0, 0, size.cx, size.cy});
-  OnInitialize();
-  if (focus_ == nullptr) FocusMainAction();
-  if (!closed_) host_->Show(true);
-  return true;
 }
 
 void Window::Close(int code) {

@@ -114,6 +114,9 @@ class Window {
   // Create takes the factory's DisplayScale (a dialog takes its owner's).
   void SetScale(double scale);
   double Scale() const { return scale_ > 0 ? scale_ : 1.0; }
+  // The window moved to a display of another scale (WM_DPICHANGED): the
+  // canvas, the native window, its corners and shadow follow, all repainted.
+  void ChangeScale(double scale);
   // A point the host reports (device pixels) in layout units.
   Point ToLayout(Point device) const;
   // Makes the host and shows the window. `owner` is disabled during ShowModal.
@@ -256,6 +259,7 @@ class Window {
   void CollectFocusable(Control* control, std::vector<Control*>& out);
   bool InCaptionStrip(const Control& control) const;
   void PaintFocusRing(const Rect& clip);
+  void ApplyFrameToHost();
   void InvalidateFocusRing();
 
   FileReader reader_;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "ui/framework/canvas.h"
 #include "ui/framework/display_scale.h"
@@ -99,6 +100,28 @@ TEST(FrameworkScale, DevicePixelInputReachesTheSameControlsAndTheDragStrip) {
     EXPECT_TRUE(window.IsCaptionAt({300, strip - 2}));
     EXPECT_FALSE(window.IsCaptionAt({300, strip + 2}));
   }
+}
+
+TEST(FrameworkScale, MovingToADisplayOfAnotherScaleRedrawsAtItsPixels) {
+  Ui::OffscreenEnvironment environment;
+  FrameworkTest::SkinWindow window(L"MainWnd.xml");
+  ASSERT_TRUE(window.Create(environment, nullptr));
+  environment.RunUntilIdle();
+  Ui::OffscreenHost* host = environment.HostOf(window);
+  const std::vector<std::uint8_t> at100(window.GetCanvas()->Pixels(),
+                                        window.GetCanvas()->Pixels() + 600 * 400 * 4);
+  window.ChangeScale(2.0);
+  environment.RunUntilIdle();
+  EXPECT_EQ(host->DeviceSize(), (Ui::Size{1200, 800}));
+  EXPECT_EQ(window.GetCanvas()->Width(), 1200);
+  // All of it drawn again: the bottom-right corner holds the page, not nothing.
+  EXPECT_NE(window.GetCanvas()->PixelAt(1190, 790) >> 24, 0u);
+  // And back: the same picture as before the move.
+  window.ChangeScale(1.0);
+  environment.RunUntilIdle();
+  EXPECT_EQ(host->DeviceSize(), (Ui::Size{600, 400}));
+  const std::vector<std::uint8_t> again(window.GetCanvas()->Pixels(), window.GetCanvas()->Pixels() + 600 * 400 * 4);
+  EXPECT_TRUE(again == at100);
 }
 
 TEST(DisplayScale, LinuxSourcesInTheirOrder) {
