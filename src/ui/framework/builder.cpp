@@ -186,6 +186,14 @@ void ApplyWindowAttribute(WindowAttributes& a, std::wstring_view name, std::wstr
     }
   } else if (NameEquals(name, L"shadowcolor")) {
     if (auto c = ParseColorValue(value)) a.shadow.color = *c;
+  } else if (NameEquals(name, L"focuscolor")) {
+    if (auto c = ParseColorValue(value)) a.focusIndicator.color = *c;
+  } else if (NameEquals(name, L"focuswidth")) {
+    SetInRange(a.focusIndicator.width, value, 0, 8);
+  } else if (NameEquals(name, L"focusgap")) {
+    SetInRange(a.focusIndicator.gap, value, 0, 8);
+  } else if (NameEquals(name, L"focusround")) {
+    SetInRange(a.focusIndicator.round, value, 0, 32);
   }
 }
 

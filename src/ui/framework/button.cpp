@@ -80,7 +80,7 @@ void Button::DoEvent(const ControlEvent& event) {
       break;
     }
     case EventType::kKeyDown:
-      if (event.key == Key::kSpace || event.key == Key::kReturn) Activate();
+      if (TakesKey(event.key)) Activate();
       break;
     case EventType::kSetFocus:
       SetState(kStateFocused, true);

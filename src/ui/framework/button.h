@@ -18,7 +18,8 @@ class Button : public Label {
   bool WantsFocus() const override { return true; }
   bool IsActive() const override { return true; }
   // What a click does: sends "click". Returns false when disabled.
-  virtual bool Activate();
+  bool Activate() override;
+  bool TakesKey(int key) const override { return key == Key::kSpace || key == Key::kReturn; }
 
  protected:
   void PaintBkColor(Canvas& canvas) override;
@@ -42,6 +43,8 @@ class CheckBox : public Button {
   // Sends "selectchanged" when the state changes and `notify` is set.
   void Selected(bool selected, bool notify = true);
   bool Activate() override;
+  // Space toggles it; Return is the page's (its default button's).
+  bool TakesKey(int key) const override { return key == Key::kSpace; }
   // "group": selecting one member unselects the others of the window.
   const std::wstring& Group() const { return group_; }
 

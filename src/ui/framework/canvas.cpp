@@ -1,6 +1,7 @@
 #include "ui/framework/canvas.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "ui/framework/pixel.h"
 
@@ -52,11 +53,24 @@ void LimitRadii(const Rect& r, int& rx, int& ry) {
 
 }  // namespace
 
-Canvas::Canvas(int width, int height)
-    : width_(std::max(width, 0)),
-      height_(std::max(height, 0)),
+Canvas::Canvas(int width, int height, double scale)
+    : scale_(std::clamp(scale, 0.25, 8.0)),
+      logicalBounds_{0, 0, std::max(width, 0), std::max(height, 0)},
+      width_(static_cast<int>(std::lround(std::max(width, 0) * scale_))),
+      height_(static_cast<int>(std::lround(std::max(height, 0) * scale_))),
       clip_{0, 0, width_, height_},
+      logicalClip_(logicalBounds_),
       pixels_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4, 0) {}
+
+int Canvas::ToDevice(int length) const {
+  if (scale_ == 1.0) return length;
+  return static_cast<int>(std::lround(length * scale_));
+}
+
+Rect Canvas::ToDevice(const Rect& rect) const {
+  if (scale_ == 1.0) return rect;
+  return {ToDevice(rect.left), ToDevice(rect.top), ToDevice(rect.right), ToDevice(rect.bottom)};
+}
 
 std::uint32_t Canvas::PixelAt(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
@@ -67,16 +81,34 @@ std::uint32_t Canvas::PixelAt(int x, int y) const {
   return (a << 24) | (straight(p[0]) << 16) | (straight(p[1]) << 8) | straight(p[2]);
 }
 
-void Canvas::SetClip(const Rect& clip) { clip_ = clip.Intersect({0, 0, width_, height_}); }
+void Canvas::SetClip(const Rect& clip) {
+  logicalClip_ = clip.Intersect(logicalBounds_);
+  clip_ = ToDevice(logicalClip_).Intersect({0, 0, width_, height_});
+}
 
-void Canvas::ResetClip() { clip_ = {0, 0, width_, height_}; }
+void Canvas::ResetClip() {
+  clip_ = {0, 0, width_, height_};
+  logicalClip_ = logicalBounds_;
+}
 
 void Canvas::Clear(Color color) {
   const std::uint32_t p = Pixel::Premultiply(color);
   for (std::size_t i = 0; i < pixels_.size(); i += 4) Pixel::Store(pixels_.data() + i, p);
 }
 
-void Canvas::FillRect(const Rect& rect, Color color) {
+void Canvas::FillRect(const Rect& rect, Color color) { FillRectPx(ToDevice(rect), color); }
+
+void Canvas::FillRoundRect(const Rect& rect, int radiusX, int radiusY, Color color) {
+  FillRoundRectPx(ToDevice(rect), ToDevice(radiusX), ToDevice(radiusY), color);
+}
+
+void Canvas::DrawBorder(const Rect& rect, int width, int radiusX, int radiusY, Color color) {
+  // A border stays at least a pixel wide at any scale.
+  const int px = width > 0 ? std::max(1, ToDevice(width)) : width;
+  DrawBorderPx(ToDevice(rect), px, ToDevice(radiusX), ToDevice(radiusY), color);
+}
+
+void Canvas::FillRectPx(const Rect& rect, Color color) {
   const Rect area = rect.Intersect(clip_);
   const std::uint32_t src = Pixel::Premultiply(color);
   if (area.IsEmpty() || Pixel::Alpha(src) == 0) return;
@@ -88,9 +120,9 @@ void Canvas::FillRect(const Rect& rect, Color color) {
   }
 }
 
-void Canvas::FillRoundRect(const Rect& rect, int radiusX, int radiusY, Color color) {
+void Canvas::FillRoundRectPx(const Rect& rect, int radiusX, int radiusY, Color color) {
   LimitRadii(rect, radiusX, radiusY);
-  if (radiusX == 0) return FillRect(rect, color);
+  if (radiusX == 0) return FillRectPx(rect, color);
   const Rect area = rect.Intersect(clip_);
   const std::uint32_t src = Pixel::Premultiply(color);
   for (int y = area.top; y < area.bottom; ++y) {
@@ -104,16 +136,16 @@ void Canvas::FillRoundRect(const Rect& rect, int radiusX, int radiusY, Color col
   }
 }
 
-void Canvas::DrawBorder(const Rect& rect, int width, int radiusX, int radiusY, Color color) {
+void Canvas::DrawBorderPx(const Rect& rect, int width, int radiusX, int radiusY, Color color) {
   if (width <= 0 || rect.IsEmpty()) return;
   LimitRadii(rect, radiusX, radiusY);
   const Rect inner{rect.left + width, rect.top + width, rect.right - width, rect.bottom - width};
   if (radiusX == 0) {
-    if (inner.IsEmpty()) return FillRect(rect, color);
-    FillRect({rect.left, rect.top, rect.right, inner.top}, color);
-    FillRect({rect.left, inner.bottom, rect.right, rect.bottom}, color);
-    FillRect({rect.left, inner.top, inner.left, inner.bottom}, color);
-    FillRect({inner.right, inner.top, rect.right, inner.bottom}, color);
+    if (inner.IsEmpty()) return FillRectPx(rect, color);
+    FillRectPx({rect.left, rect.top, rect.right, inner.top}, color);
+    FillRectPx({rect.left, inner.bottom, rect.right, rect.bottom}, color);
+    FillRectPx({rect.left, inner.top, inner.left, inner.bottom}, color);
+    FillRectPx({inner.right, inner.top, rect.right, inner.bottom}, color);
     return;
   }
   // The ring between the outer rounded rectangle and the inner one, whose

@@ -1,6 +1,11 @@
 // The software renderer's target: a premultiplied RGBA picture that the
 // controls paint into and the hosts present. Every drawing call is clipped to
 // the canvas and to the current clip rectangle.
+//
+// A canvas has a scale (the display's, 1.0 at 96 DPI): the controls draw in
+// layout units and the canvas turns them into device pixels, text rendered
+// at the scaled size and images resampled smoothly, never a picture of the
+// 1x window stretched.
 #pragma once
 
 #include <cstdint>
@@ -31,18 +36,26 @@ enum TextFormat : unsigned {
 
 class Canvas {
  public:
-  Canvas(int width, int height);
+  // `width` and `height` in layout units; the pixels are that times `scale`.
+  Canvas(int width, int height, double scale = 1.0);
 
+  // In device pixels.
   int Width() const { return width_; }
   int Height() const { return height_; }
+  double Scale() const { return scale_; }
+  // A rectangle of layout units in device pixels (edges rounded, so that
+  // rectangles that touch still touch).
+  Rect ToDevice(const Rect& rect) const;
+  int ToDevice(int length) const;
   // Row-major, premultiplied; each pixel's bytes are R, G, B, A in memory.
   std::uint8_t* Pixels() { return pixels_.data(); }
   const std::uint8_t* Pixels() const { return pixels_.data(); }
   std::uint32_t PixelAt(int x, int y) const;  // straight 0xAARRGGBB, for tests
 
-  // The clip is intersected with the canvas; Reset restores the whole canvas.
+  // The clip (layout units) is intersected with the canvas; Reset restores
+  // the whole canvas.
   void SetClip(const Rect& clip);
-  Rect Clip() const { return clip_; }
+  Rect Clip() const { return logicalClip_; }
   void ResetClip();
 
   void Clear(Color color);  // replaces, ignoring the clip
@@ -65,10 +78,22 @@ class Canvas {
   bool WritePng(const std::string& path) const;
 
  private:
+  // Device-pixel forms of the drawing calls.
+  void FillRectPx(const Rect& rect, Color color);
+  void FillRoundRectPx(const Rect& rect, int radiusX, int radiusY, Color color);
+  void DrawBorderPx(const Rect& rect, int width, int radiusX, int radiusY, Color color);
+  void DrawImageSmooth(const Image& image, const ImageAttribute& attribute, const Rect& controlRect);
+  // The font at this canvas's scale (the font itself at 1.0).
+  const Font& ScaledFont(const Font& font);
+
+  double scale_ = 1.0;
+  Rect logicalBounds_;
   int width_;
   int height_;
-  Rect clip_;
+  Rect clip_;         // device pixels
+  Rect logicalClip_;  // as it was set
   std::vector<std::uint8_t> pixels_;
+  std::vector<std::shared_ptr<Font>> scaledFonts_;
 };
 
 }  // namespace Ui

@@ -8,8 +8,26 @@
 
 namespace Ui {
 
-void Canvas::DrawText(const Font& font, std::wstring_view text, const Rect& rect, Color color,
+const Font& Canvas::ScaledFont(const Font& font) {
+  if (scale_ == 1.0) return font;
+  FontDescription wanted = font.Description();
+  wanted.size = std::max(1, ToDevice(wanted.size));
+  for (const std::shared_ptr<Font>& scaled : scaledFonts_) {
+    const FontDescription& d = scaled->Description();
+    if (d.name == wanted.name && d.size == wanted.size && d.bold == wanted.bold && d.italic == wanted.italic &&
+        d.underline == wanted.underline) {
+      return *scaled;
+    }
+  }
+  scaledFonts_.push_back(Font::Create(wanted));
+  return *scaledFonts_.back();
+}
+
+void Canvas::DrawText(const Font& logicalFont, std::wstring_view text, const Rect& logicalRect, Color color,
                       unsigned format) {
+  // Laid out again at the device size: glyphs rasterised for these pixels.
+  const Font& font = ScaledFont(logicalFont);
+  const Rect rect = ToDevice(logicalRect);
   const Rect area = rect.Intersect(clip_);
   const std::uint32_t src = Pixel::Premultiply(color);
   if (area.IsEmpty() || text.empty() || Pixel::Alpha(src) == 0 || !font.HasFace()) return;
@@ -53,8 +71,8 @@ void Canvas::DrawText(const Font& font, std::wstring_view text, const Rect& rect
     if (font.Description().underline && line.width > 0) {
       const int size = font.Description().size;
       const int top = baseline + 1 + size / 16;
-      FillRect(Rect{lineLeft, top, lineLeft + line.width, top + std::max(1, size / 14)}.Intersect(area),
-               color);
+      FillRectPx(Rect{lineLeft, top, lineLeft + line.width, top + std::max(1, size / 14)}.Intersect(area),
+                 color);
     }
     y += lineHeight;
   }

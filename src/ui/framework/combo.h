@@ -18,6 +18,10 @@ class Combo : public Button {
   void SetAttribute(std::wstring_view name, std::wstring_view value) override;
   void DoEvent(const ControlEvent& event) override;
   bool Activate() override;
+  bool TakesKey(int key) const override {
+    return key == Key::kSpace || key == Key::kReturn || key == Key::kUp || key == Key::kDown ||
+           (key == Key::kEscape && dropped_);
+  }
 
   void AddItem(std::wstring text);
   void RemoveAll();

@@ -194,6 +194,7 @@ bool TabLayout::SelectItem(int index) {
     children_[i]->SetVisible(static_cast<int>(i) == current_);
   }
   if (Window* window = GetWindow()) {
+    window->PartShown(children_[static_cast<std::size_t>(current_)].get());
     window->SendNotify(this, L"tabselect", static_cast<std::uintptr_t>(current_), old);
   }
   return true;

@@ -151,6 +151,10 @@ void Control::SetAttribute(std::wstring_view name, std::wstring_view value) {
     SetUserData(std::wstring(value));
   } else if (NameEquals(name, L"visible")) {
     SetVisible(ParseBoolValue(value));
+  } else if (NameEquals(name, L"default")) {
+    default_ = ParseBoolValue(value);
+  } else if (NameEquals(name, L"initialfocus")) {
+    initialFocus_ = ParseBoolValue(value);
   } else if (NameEquals(name, L"enabled")) {
     SetEnabled(ParseBoolValue(value));
   } else if (NameEquals(name, L"bkcolor")) {

@@ -32,6 +32,7 @@ enum class EventType {
   kSetFocus,
   kKillFocus,
   kTimer,
+  kComposition,  // the input method's text being composed
 };
 
 struct ControlEvent {
@@ -42,6 +43,7 @@ struct ControlEvent {
   KeyModifiers modifiers;   // kKeyDown and mouse events
   char32_t character = 0;   // kChar
   std::uintptr_t timerId = 0;  // kTimer
+  std::wstring text;           // kComposition: empty when composing ended
 };
 
 // Control states, combined.
@@ -98,6 +100,18 @@ class Control {
   virtual bool WantsFocus() const { return false; }
   // Reacts to the mouse (so a press on it never drags the window).
   virtual bool IsActive() const { return false; }
+  // Whether a key pressed while it has the focus is its own; the window
+  // gives Return to the default button and Escape to the window otherwise.
+  virtual bool TakesKey(int key) const { (void)key; return false; }
+  // "default": the button Return activates on its page; "initialfocus": the
+  // control that has the focus when its page or window opens (else the
+  // default button has it).
+  bool IsDefault() const { return default_; }
+  void SetDefault(bool isDefault) { default_ = isDefault; }
+  bool IsInitialFocus() const { return initialFocus_; }
+  void SetInitialFocus(bool initial) { initialFocus_ = initial; }
+  // What a click on it does (a button's "click"); false when it does nothing.
+  virtual bool Activate() { return false; }
   void SetFocus();
 
   const std::wstring& Text() const { return text_; }
@@ -168,6 +182,8 @@ class Control {
   Rect floatPosition_;
   bool visible_ = true;
   bool enabled_ = true;
+  bool default_ = false;
+  bool initialFocus_ = false;
   unsigned state_ = 0;
   std::wstring text_;
   std::wstring userData_;

@@ -8,6 +8,30 @@
 #include "ui/framework/window.h"
 
 namespace Ui {
+namespace {
+
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// Whether `index` falls between the two halves of a surrogate pair.
+bool InsidePair(std::wstring_view text, std::size_t index) {
+  return index > 0 && index < text.size() && IsHighSurrogate(text[index - 1]) && IsLowSurrogate(text[index]);
+}
+
+// The character boundaries before and after `index`.
+std::size_t PreviousBoundary(std::wstring_view text, std::size_t index) {
+  if (index == 0) return 0;
+  --index;
+  return InsidePair(text, index) ? index - 1 : index;
+}
+
+std::size_t NextBoundary(std::wstring_view text, std::size_t index) {
+  if (index >= text.size()) return text.size();
+  ++index;
+  return InsidePair(text, index) ? index + 1 : index;
+}
+
+}  // namespace
 
 Edit::Edit() { textStyle_ = kTextLeft | kTextVCenter | kTextSingleLine; }
 
@@ -26,7 +50,8 @@ void Edit::SetAttribute(std::wstring_view name, std::wstring_view value) {
 }
 
 void Edit::SetText(std::wstring text) {
-  if (text.size() > maxChars_) text.resize(maxChars_);
+  if (text.size() > maxChars_) text.resize(InsidePair(text, maxChars_) ? maxChars_ - 1 : maxChars_);
+  composition_.clear();
   Label::SetText(std::move(text));
   caret_ = anchor_ = Text().size();
   CaretChanged();
@@ -35,6 +60,8 @@ void Edit::SetText(std::wstring text) {
 void Edit::SetSelection(std::size_t anchor, std::size_t caret) {
   anchor_ = std::min(anchor, Text().size());
   caret_ = std::min(caret, Text().size());
+  if (InsidePair(Text(), anchor_)) --anchor_;
+  if (InsidePair(Text(), caret_)) --caret_;
   CaretChanged();
 }
 
@@ -47,7 +74,9 @@ void Edit::ReplaceSelection(std::wstring_view text) {
   const std::size_t start = SelectionStart();
   value.erase(start, SelectionEnd() - start);
   const std::size_t room = maxChars_ > value.size() ? maxChars_ - value.size() : 0;
-  std::wstring insert(text.substr(0, std::min(room, text.size())));
+  std::size_t take = std::min(room, text.size());
+  if (InsidePair(text, take)) --take;  // half a character is no character
+  std::wstring insert(text.substr(0, take));
   // Line breaks and other control characters have no place in one line.
   std::erase_if(insert, [](wchar_t c) { return c < 0x20 || c == 0x7F; });
   value.insert(start, insert);
@@ -67,10 +96,19 @@ Rect Edit::TextRect() const {
   return {p.left + pad.left, p.top + pad.top, p.right - pad.right, p.bottom - pad.bottom};
 }
 
-int Edit::XOfIndex(std::size_t index) const {
+int Edit::XOfIndex(std::size_t index) const { return XOfIndexIn(Text(), index); }
+
+int Edit::XOfIndexIn(std::wstring_view text, std::size_t index) const {
   std::shared_ptr<Font> font = CurrentFont();
   if (font == nullptr || index == 0) return 0;
-  return font->Measure(std::wstring_view(Text()).substr(0, index), 0, kTextSingleLine).cx;
+  return font->Measure(text.substr(0, index), 0, kTextSingleLine).cx;
+}
+
+std::wstring Edit::ShownText() const {
+  if (composition_.empty()) return Text();
+  std::wstring shown = Text();
+  shown.insert(std::min(caret_, shown.size()), composition_);
+  return shown;
 }
 
 std::size_t Edit::IndexAtX(int x) const {
@@ -78,6 +116,7 @@ std::size_t Edit::IndexAtX(int x) const {
   std::size_t best = 0;
   int bestDistance = std::abs(x);
   for (std::size_t i = 1; i <= Text().size(); ++i) {
+    if (InsidePair(Text(), i)) continue;
     const int distance = std::abs(XOfIndex(i) - x);
     if (distance < bestDistance) {
       best = i;
@@ -89,6 +128,7 @@ std::size_t Edit::IndexAtX(int x) const {
 
 void Edit::MoveCaret(std::size_t index, bool extend) {
   caret_ = std::min(index, Text().size());
+  if (InsidePair(Text(), caret_)) --caret_;
   if (!extend) anchor_ = caret_;
   CaretChanged();
 }
@@ -98,11 +138,12 @@ void Edit::KeepCaretVisible() {
   // nothing to scroll, and painting asks again once it has its place.
   const Rect r = TextRect();
   if (r.Width() <= 0) return;
-  const int caretX = XOfIndex(caret_);
+  const std::wstring shown = ShownText();
+  const int caretX = XOfIndexIn(shown, caret_ + composition_.size());
   if (caretX - scroll_ > r.Width() - 1) scroll_ = caretX - r.Width() + 1;
   if (caretX < scroll_) scroll_ = caretX;
   // No empty room on the right while text is hidden on the left.
-  const int textWidth = XOfIndex(Text().size());
+  const int textWidth = XOfIndexIn(shown, shown.size());
   if (scroll_ > 0 && textWidth - scroll_ < r.Width() - 1) scroll_ = std::max(0, textWidth - r.Width() + 1);
   if (scroll_ < 0) scroll_ = 0;
 }
@@ -110,13 +151,16 @@ void Edit::KeepCaretVisible() {
 void Edit::CaretChanged() {
   const Rect r = TextRect();
   KeepCaretVisible();
-  const int caretX = XOfIndex(caret_);
+  const int caretX = XOfIndexIn(ShownText(), caret_ + composition_.size());
   caretShown_ = IsFocused();
   Window* window = GetWindow();
   if (window != nullptr && IsFocused()) {
     if (window->Host() != nullptr) {
       const int x = r.left + caretX - scroll_;
-      window->Host()->SetTextInput(true, {x, r.top, x + 1, r.bottom});
+      // The host places the input method's window in device pixels.
+      const double scale = window->Scale();
+      auto px = [scale](int v) { return static_cast<int>(v * scale); };
+      window->Host()->SetTextInput(true, {px(x), px(r.top), px(x + 1), px(r.bottom)});
     }
     SetTimer(kCaretTimerId, kCaretBlinkMs);  // restarts the blink: the caret shows while typing
   }
@@ -130,7 +174,14 @@ void Edit::DoEvent(const ControlEvent& event) {
       SetState(kStateFocused, true);
       CaretChanged();
       return;
+    case EventType::kComposition:
+      if (!IsEffectivelyEnabled() || readOnly_) return;
+      composition_ = event.text;
+      std::erase_if(composition_, [](wchar_t c) { return c < 0x20 || c == 0x7F; });
+      CaretChanged();
+      return;
     case EventType::kKillFocus:
+      composition_.clear();
       SetState(kStateFocused, false);
       caretShown_ = false;
       selecting_ = false;
@@ -170,6 +221,7 @@ void Edit::DoEvent(const ControlEvent& event) {
     case EventType::kChar:
       if (!IsEffectivelyEnabled() || readOnly_ || event.character < 0x20 || event.character == 0x7F) return;
       if (event.character > 0x10FFFF) return;
+      composition_.clear();  // committed: the character replaces it
       {
         std::wstring one;
         if constexpr (sizeof(wchar_t) == 2) {
@@ -201,14 +253,14 @@ void Edit::OnKey(int key, KeyModifiers modifiers) {
       if (!modifiers.shift && SelectionStart() != SelectionEnd()) {
         MoveCaret(SelectionStart(), false);
       } else {
-        MoveCaret(caret_ > 0 ? caret_ - 1 : 0, modifiers.shift);
+        MoveCaret(PreviousBoundary(Text(), caret_), modifiers.shift);
       }
       break;
     case Key::kRight:
       if (!modifiers.shift && SelectionStart() != SelectionEnd()) {
         MoveCaret(SelectionEnd(), false);
       } else {
-        MoveCaret(std::min(size, caret_ + 1), modifiers.shift);
+        MoveCaret(NextBoundary(Text(), caret_), modifiers.shift);
       }
       break;
     case Key::kHome:
@@ -219,12 +271,12 @@ void Edit::OnKey(int key, KeyModifiers modifiers) {
       break;
     case Key::kBack:
       if (readOnly_) break;
-      if (SelectionStart() == SelectionEnd() && caret_ > 0) anchor_ = caret_ - 1;
+      if (SelectionStart() == SelectionEnd() && caret_ > 0) anchor_ = PreviousBoundary(Text(), caret_);
       if (SelectionStart() != SelectionEnd()) ReplaceSelection(L"");
       break;
     case Key::kDelete:
       if (readOnly_) break;
-      if (SelectionStart() == SelectionEnd() && caret_ < size) anchor_ = caret_ + 1;
+      if (SelectionStart() == SelectionEnd() && caret_ < size) anchor_ = NextBoundary(Text(), caret_);
       if (SelectionStart() != SelectionEnd()) ReplaceSelection(L"");
       break;
     case Key::kReturn:
@@ -262,16 +314,23 @@ void Edit::PaintText(Canvas& canvas) {
   canvas.SetClip(savedClip.Intersect(r));
   const int lineHeight = font->LineHeight();
   const int top = r.top + (r.Height() - lineHeight) / 2;
-  if (SelectionStart() != SelectionEnd() && IsFocused()) {
+  if (SelectionStart() != SelectionEnd() && IsFocused() && composition_.empty()) {
     const int x0 = r.left + XOfIndex(SelectionStart()) - scroll_;
     const int x1 = r.left + XOfIndex(SelectionEnd()) - scroll_;
     canvas.FillRect({x0, top, x1, top + lineHeight}, selectionColor_);
   }
   // The text is drawn from its scrolled start; the clip hides what is outside.
-  const Rect textRect{r.left - scroll_, r.top, r.left - scroll_ + XOfIndex(Text().size()) + 2, r.bottom};
-  canvas.DrawText(*font, Text(), textRect, CurrentTextColor(), kTextLeft | kTextVCenter | kTextSingleLine);
+  const std::wstring shown = ShownText();
+  const Rect textRect{r.left - scroll_, r.top, r.left - scroll_ + XOfIndexIn(shown, shown.size()) + 2, r.bottom};
+  canvas.DrawText(*font, shown, textRect, CurrentTextColor(), kTextLeft | kTextVCenter | kTextSingleLine);
+  if (!composition_.empty()) {
+    // The composition is underlined, as input methods show it everywhere.
+    const int x0 = r.left + XOfIndexIn(shown, caret_) - scroll_;
+    const int x1 = r.left + XOfIndexIn(shown, caret_ + composition_.size()) - scroll_;
+    canvas.FillRect({x0, top + lineHeight - 1, x1, top + lineHeight}, CurrentTextColor());
+  }
   if (caretShown_ && IsFocused()) {
-    const int x = r.left + XOfIndex(caret_) - scroll_;
+    const int x = r.left + XOfIndexIn(shown, caret_ + composition_.size()) - scroll_;
     canvas.FillRect({x, top, x + 1, top + lineHeight}, caretColor_);
   }
   canvas.SetClip(savedClip);

@@ -2,7 +2,9 @@
 // and with Shift, Home/End, Backspace/Delete, and Ctrl+A/C/X/V through the
 // host's clipboard. Sends "textchanged" after each change and "return" on
 // Enter. Text input (and the IME on Windows) is the host's part: the edit
-// tells it where the caret is.
+// tells it where the caret is, and shows the input method's composition at
+// the caret, underlined, until it is committed. The caret moves and deletes
+// by whole characters: a UTF-16 surrogate pair is never split.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +24,8 @@ class Edit : public Label {
   void SetText(std::wstring text) override;
   void DoEvent(const ControlEvent& event) override;
   bool WantsFocus() const override { return true; }
+  // Return belongs to the page's default button, Escape to the window.
+  bool TakesKey(int key) const override { return key != Key::kReturn && key != Key::kEscape; }
   bool IsActive() const override { return true; }
 
   bool IsReadOnly() const { return readOnly_; }
@@ -36,6 +40,8 @@ class Edit : public Label {
   // Replaces the selection with `text` (cut to the room "maxchar" leaves).
   void ReplaceSelection(std::wstring_view text);
   bool IsCaretShown() const { return caretShown_; }
+  // The input method's text being composed (shown, not yet in Text()).
+  const std::wstring& Composition() const { return composition_; }
 
  protected:
   void PaintText(Canvas& canvas) override;
@@ -44,6 +50,9 @@ class Edit : public Label {
  private:
   Rect TextRect() const;
   int XOfIndex(std::size_t index) const;  // pixels from the text's start
+  int XOfIndexIn(std::wstring_view text, std::size_t index) const;
+  // The text as shown: the composition at the caret.
+  std::wstring ShownText() const;
   std::size_t IndexAtX(int x) const;
   void MoveCaret(std::size_t index, bool extend);
   void CaretChanged();
@@ -51,6 +60,7 @@ class Edit : public Label {
   void TextChanged();
   void OnKey(int key, KeyModifiers modifiers);
 
+  std::wstring composition_;
   std::size_t caret_ = 0;
   std::size_t anchor_ = 0;
   int scroll_ = 0;  // pixels of text hidden on the left

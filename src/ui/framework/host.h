@@ -5,7 +5,8 @@
 // The core talks to its host through IHost; a host feeds input into the core
 // through the public input calls of Window (window.h):
 //
-//   input     OnMouseMove / OnMouseDown / OnMouseUp / OnMouseLeave,
+//   input     OnMouseMove / OnMouseDown / OnMouseUp / OnMouseLeave (device
+//             pixels, as the native window reports them),
 //             OnKeyDown / OnKeyUp / OnChar, OnFocus, OnCloseRequest,
 //             FilterMessage (native messages for the window's IMessageFilters)
 //   drag      IsCaptionAt(point): true where a press should move the window
@@ -115,6 +116,9 @@ class IHost {
   // Centres over the owner window, or on the screen when there is none.
   virtual void Center() = 0;
   virtual void SetTitle(const std::wstring& title) = 0;
+  // The window's size in device pixels changed (its display's scale did);
+  // the native window and its buffers follow, keeping the top-left corner.
+  virtual void Resize(Size device) = 0;
   // "roundcorner": ellipse width and height of the window's corners (0: square).
   virtual void SetRoundCorner(Size ellipse) = 0;
   virtual void SetShadow(const ShadowSettings& shadow) = 0;
@@ -149,8 +153,12 @@ class IHost {
 class IHostFactory {
  public:
   virtual ~IHostFactory() = default;
-  // `owner` is the window that owns the new one (nullptr for a top-level one).
+  // `owner` is the window that owns the new one (nullptr for a top-level one);
+  // `size` in device pixels.
   virtual std::unique_ptr<IHost> CreateHost(Window& window, Window* owner, Size size) = 0;
+  // Device pixels per layout unit for a new window: 1.0 at 96 DPI, 2.0 on a
+  // 200 % display.
+  virtual double DisplayScale() { return 1.0; }
 };
 
 }  // namespace Ui

@@ -148,7 +148,7 @@ void OffscreenHost::Close() {
 void OffscreenHost::Center() {
   if (owner_ != nullptr) {
     if (OffscreenHost* ownerHost = environment_.HostOf(*owner_)) {
-      const Size ownerSize = owner_->Attributes().size;
+      const Size ownerSize = ownerHost->size_;
       position_ = {ownerHost->position_.x + (ownerSize.cx - size_.cx) / 2,
                    ownerHost->position_.y + (ownerSize.cy - size_.cy) / 2};
       return;
@@ -202,8 +202,10 @@ bool OffscreenHost::ClickControl(const std::wstring& name) {
   window_.EnsureLayout();
   Control* control = window_.FindControl(name);
   if (control == nullptr || !control->IsShown()) return false;
+  // The host speaks in device pixels.
   const Rect& r = control->Position();
-  Click({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+  const double scale = window_.Scale();
+  Click({static_cast<int>(((r.left + r.right) / 2) * scale), static_cast<int>(((r.top + r.bottom) / 2) * scale)});
   return true;
 }
 

@@ -33,6 +33,10 @@ class OffscreenEnvironment : public IHostFactory {
   explicit OffscreenEnvironment(Clock clock = Clock::kManual);
   ~OffscreenEnvironment() override;
   std::unique_ptr<IHost> CreateHost(Window& window, Window* owner, Size size) override;
+  // The display scale new windows get (1.0 unless set), as a screen of that
+  // DPI would give them.
+  double DisplayScale() override { return scale_; }
+  void SetDisplayScale(double scale) { scale_ = scale; }
 
   std::uint64_t NowMs();
   // Manual clock: moves time forward in steps to each timer's deadline, so
@@ -60,6 +64,7 @@ class OffscreenEnvironment : public IHostFactory {
   std::optional<std::uint64_t> NextDue() const;
 
   Clock clock_;
+  double scale_ = 1.0;
   std::uint64_t manualNow_ = 0;
   std::uint64_t realStart_ = 0;
   std::vector<OffscreenHost*> hosts_;
@@ -114,6 +119,8 @@ class OffscreenHost : public IHost {
   void Minimize() override { minimized_ = true; }
   void Center() override;
   void SetTitle(const std::wstring& title) override { title_ = title; }
+  void Resize(Size device) override { size_ = device; }
+  Size DeviceSize() const { return size_; }
   void SetRoundCorner(Size ellipse) override { roundCorner_ = ellipse; }
   void SetShadow(const ShadowSettings& shadow) override { shadow_ = shadow; }
   void SetCapture(bool capture) override { capture_ = capture; }

@@ -14,6 +14,7 @@
 #include "support/debug_log.h"
 #include "support/text.h"
 #include "ui/framework/canvas.h"
+#include "ui/framework/display_scale.h"
 #include "ui/framework/platform_host.h"
 #include "ui/framework/window.h"
 
@@ -72,6 +73,7 @@ class SdlEnvironment final : public IHostFactory {
   bool Start();
 
   std::unique_ptr<IHost> CreateHost(Window& window, Window* owner, Size size) override;
+  double DisplayScale() override { return SystemDisplayScale(); }
 
   void Add(SdlHost* host) { hosts_.push_back(host); }
   void Remove(SdlHost* host) { std::erase(hosts_, host); }
@@ -134,6 +136,11 @@ class SdlHost final : public IHost {
   }
 
   // ---- IHost ----------------------------------------------------------------------------
+  void Resize(Size device) override {
+    size_ = device;
+    if (sdl_ != nullptr) SDL_SetWindowSize(sdl_, device.cx, device.cy);
+  }
+
   void Present(const Canvas& canvas, const Rect& dirty) override {
     SDL_Surface* surface = SDL_GetWindowSurface(sdl_);
     if (surface == nullptr) return;
@@ -311,8 +318,14 @@ class SdlHost final : public IHost {
     }
   }
 
+  void OnEditing(const char* utf8) {
+    if (!Accepts()) return;
+    window_.OnComposition(Utils::ToWide(utf8, Utils::kCodePageUtf8));
+  }
+
   void OnText(const char* utf8) {
     if (!Accepts()) return;
+    window_.OnComposition(L"");
     const std::wstring text = Utils::ToWide(utf8, Utils::kCodePageUtf8);
     for (std::size_t i = 0; i < text.size(); ++i) {
       auto c = static_cast<char32_t>(text[i]);
@@ -451,6 +464,11 @@ void SdlEnvironment::Dispatch(const SDL_Event& event) {
       break;
     case SDL_TEXTINPUT:
       if (SdlHost* host = HostOfId(event.text.windowID)) host->OnText(event.text.text);
+      break;
+    case SDL_TEXTEDITING:
+      // The input method's composition while a person types (pinyin, say);
+      // an empty one ends it.
+      if (SdlHost* host = HostOfId(event.edit.windowID)) host->OnEditing(event.edit.text);
       break;
     default:
       break;

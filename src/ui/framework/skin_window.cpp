@@ -28,6 +28,7 @@ bool SkinWindowBase::Create(IHostFactory& factory, Window* owner) {
         DEBUG_LOG(L"%s: no control for element %s", layoutFile_.c_str(), skipped.c_str());
       }
       InstallLayout(*this, std::move(*result.layout));
+      OnLayoutBuilt();
     }
   }
   if (!buildError_.empty()) DEBUG_LOG(L"%s", buildError_.c_str());
@@ -47,6 +48,12 @@ void SkinWindowBase::OnClick(const Notification& notification) {
   } else if (name == L"minbtn") {
     if (Host() != nullptr) Host()->Minimize();
   }
+}
+
+bool SkinWindowBase::OnEscapeKey() {
+  if (!escapeClicksClose_) return false;
+  Control* close = FindControl(L"closebtn");
+  return close != nullptr && close->Activate();
 }
 
 Window::FileReader SkinPackageReader() {

@@ -1,7 +1,8 @@
 // The base of every skinned window: builds itself from a layout file of the
 // skin package, offers unknown elements to its builder callback, and behaves
 // as the installer's frames do: the layout's "caption" strip drags the
-// window, Escape never closes it, a close request closes it with code 1.
+// window, Escape never closes it (a dialog may let Escape answer as its
+// close button does), a close request closes it with code 1.
 // It listens to its own notifications first; the default handling of a
 // click closes the window ("closebtn", code 1) or minimises it ("minbtn").
 // Derived windows override Notify or OnClick and call these for the rest.
@@ -33,8 +34,14 @@ class SkinWindowBase : public Window, public INotifyListener {
  protected:
   // The builder callback for elements the framework does not know.
   virtual IBuilderCallback* BuilderCallback() { return nullptr; }
+  // The layout's controls exist; the window is not shown yet.
+  virtual void OnLayoutBuilt() {}
+  // Escape clicks "closebtn" (a dialog's "no answer").
+  void SetEscapeClicksClose(bool clicks) { escapeClicksClose_ = clicks; }
+  bool OnEscapeKey() override;
 
  private:
+  bool escapeClicksClose_ = false;
   std::wstring layoutFile_;
   std::wstring buildError_;
 };

@@ -16,6 +16,7 @@
 
 #include "support/debug_log.h"
 #include "ui/framework/canvas.h"
+#include "ui/framework/display_scale.h"
 #include "ui/framework/platform_host.h"
 #include "ui/framework/win32_shadow.h"
 #include "ui/framework/window.h"
@@ -42,6 +43,8 @@ class Win32Host;
 class Win32Environment final : public IHostFactory {
  public:
   std::unique_ptr<IHost> CreateHost(Window& window, Window* owner, Size size) override;
+  // The manifest declares per-monitor DPI awareness: the real DPI, drawn at.
+  double DisplayScale() override { return SystemDisplayScale(); }
   void Add(Win32Host* host) { hosts_.push_back(host); }
   void Remove(Win32Host* host) { std::erase(hosts_, host); }
   Win32Host* HostOf(const Window* window) const;
@@ -97,6 +100,7 @@ class Win32Host final : public IHost {
   }
   void SetCursor(CursorKind cursor) override { cursor_ = cursor; }
   void SetTextInput(bool active, const Rect& caret) override;
+  void Resize(Size device) override;
   std::wstring ClipboardText() override;
   void SetClipboardText(const std::wstring& text) override;
   std::uint64_t NowMs() override { return GetTickCount64(); }
@@ -121,6 +125,8 @@ class Win32Host final : public IHost {
   Window& window_;
   Window* owner_;
   Size size_;
+  // The DIB the window is painted from, at `size`; false when it cannot be made.
+  bool CreateBuffer(Size size);
   HWND hwnd_ = nullptr;
   HDC memory_ = nullptr;
   HBITMAP bitmap_ = nullptr;
@@ -163,21 +169,10 @@ Win32Host::Win32Host(Win32Environment& environment, Window& window, Window* owne
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Host::Procedure));
 
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = size.cx;
-  info.bmiHeader.biHeight = -size.cy;  // top-down, like the canvas
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   HDC screen = GetDC(hwnd_);
   memory_ = CreateCompatibleDC(screen);
-  void* bits = nullptr;
-  bitmap_ = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   ReleaseDC(hwnd_, screen);
-  if (bitmap_ == nullptr || memory_ == nullptr) return;
-  bits_ = static_cast<std::uint8_t*>(bits);
-  oldBitmap_ = SelectObject(memory_, bitmap_);
+  if (memory_ == nullptr || !CreateBuffer(size)) return;
   // No input method until an edit takes the focus.
   ImmAssociateContext(hwnd_, nullptr);
   environment_.Add(this);
@@ -195,6 +190,35 @@ Win32Host::~Win32Host() {
     DeleteDC(memory_);
   }
   if (bitmap_ != nullptr) DeleteObject(bitmap_);
+}
+
+bool Win32Host::CreateBuffer(Size size) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = size.cx;
+  info.bmiHeader.biHeight = -size.cy;  // top-down, like the canvas
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(hwnd_);
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ReleaseDC(hwnd_, screen);
+  if (bitmap == nullptr) return false;
+  if (bitmap_ != nullptr) {
+    SelectObject(memory_, oldBitmap_);
+    DeleteObject(bitmap_);
+  }
+  bitmap_ = bitmap;
+  bits_ = static_cast<std::uint8_t*>(bits);
+  oldBitmap_ = SelectObject(memory_, bitmap_);
+  size_ = size;
+  return true;
+}
+
+void Win32Host::Resize(Size device) {
+  if (hwnd_ == nullptr || memory_ == nullptr || !CreateBuffer(device)) return;
+  SetWindowPos(hwnd_, nullptr, 0, 0, device.cx, device.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Host::Present(const Canvas& canvas, const Rect& dirty) {
@@ -368,6 +392,15 @@ LRESULT Win32Host::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_ERASEBKGND:
       return 1;
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another scale: drawn anew at its pixels, at
+      // the place the system suggests.
+      window_.ChangeScale(HIWORD(wParam) / 96.0);
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, size_.cx, size_.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
     case WM_NCHITTEST: {
       const LRESULT hit = DefWindowProcW(hwnd_, message, wParam, lParam);
       if (hit != HTCLIENT || !Accepts()) return hit;

@@ -1,10 +1,12 @@
 #include "ui/framework/window.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "support/debug_log.h"
 #include "ui/framework/canvas.h"
 #include "ui/framework/container.h"
+#include "ui/framework/motion_preference.h"
 
 namespace Ui {
 namespace {
@@ -33,7 +35,8 @@ Window::Window(FileReader reader)
         std::optional<std::string_view> bytes = reader_(file);
         if (!bytes) return std::nullopt;
         return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
-      }) {}
+      }),
+      reducedMotion_(SystemPrefersReducedMotion()) {}
 
 Window::~Window() {
   // Controls tell the window when they go; the window is going first.
@@ -167,30 +170,67 @@ void Window::ControlDestroyed(Control* control) {
 
 // ---- life --------------------------------------------------------------------------------
 
+void Window::SetScale(double scale) {
+  if (host_ == nullptr && scale > 0) scale_ = std::clamp(scale, 1.0, 4.0);
+}
+
+Point Window::ToLayout(Point device) const {
+  const double scale = Scale();
+  if (scale == 1.0) return device;
+  return {static_cast<int>(std::floor(device.x / scale)), static_cast<int>(std::floor(device.y / scale))};
+}
+
 bool Window::Create(IHostFactory& factory, Window* owner) {
   if (host_ != nullptr) return false;
   factory_ = &factory;
   owner_ = owner;
+  if (scale_ <= 0) SetScale(owner != nullptr ? owner->Scale() : factory.DisplayScale());
+  if (scale_ <= 0) scale_ = 1.0;
   Size size = attributes_.size;
   if (size.cx <= 0 || size.cy <= 0) size = {400, 300};
   // A canvas beyond a large screen is a damaged layout, not a window.
   size.cx = std::min(size.cx, 4096);
   size.cy = std::min(size.cy, 4096);
   attributes_.size = size;
-  canvas_ = std::make_unique<Canvas>(size.cx, size.cy);
-  host_ = factory.CreateHost(*this, owner, size);
+  canvas_ = std::make_unique<Canvas>(size.cx, size.cy, scale_);
+  host_ = factory.CreateHost(*this, owner, {canvas_->Width(), canvas_->Height()});
   if (host_ == nullptr) {
     DEBUG_LOG(L"no host for the window");
     return false;
   }
   if (!title_.empty()) host_->SetTitle(title_);
-  host_->SetRoundCorner(attributes_.roundCorner);
-  host_->SetShadow(attributes_.shadow);
+  ApplyFrameToHost();
   EnsureLayout();
   Invalidate({0, 0, size.cx, size.cy});
   OnInitialize();
+  if (focus_ == nullptr) FocusMainAction();
   if (!closed_) host_->Show(true);
   return true;
+}
+
+void Window::ApplyFrameToHost() {
+  // The frame's corners and shadow in device pixels too.
+  const Size corner = attributes_.roundCorner;
+  host_->SetRoundCorner({canvas_->ToDevice(corner.cx), canvas_->ToDevice(corner.cy)});
+  ShadowSettings shadow = attributes_.shadow;
+  shadow.size = canvas_->ToDevice(shadow.size);
+  shadow.sharpness = canvas_->ToDevice(shadow.sharpness);
+  shadow.offsetX = canvas_->ToDevice(shadow.offsetX);
+  shadow.offsetY = canvas_->ToDevice(shadow.offsetY);
+  host_->SetShadow(shadow);
+}
+
+void Window::ChangeScale(double scale) {
+  if (host_ == nullptr || closed_ || scale <= 0) return;
+  scale = std::clamp(scale, 1.0, 4.0);
+  if (scale == scale_) return;
+  scale_ = scale;
+  const Size size = attributes_.size;
+  canvas_ = std::make_unique<Canvas>(size.cx, size.cy, scale_);
+  host_->Resize({canvas_->Width(), canvas_->Height()});
+  ApplyFrameToHost();
+  dirty_.clear();
+  Invalidate({0, 0, size.cx, size.cy});
 }
 
 void Window::Close(int code) {
@@ -393,10 +433,29 @@ void Window::SetFocus(Control* control) {
     return;
   }
   if (control == focus_) return;
+  InvalidateFocusRing();
   Control* old = focus_;
   focus_ = control;
   if (old != nullptr) old->DoEvent(ControlEvent(EventType::kKillFocus));
   if (focus_ != nullptr) focus_->DoEvent(ControlEvent(EventType::kSetFocus));
+  InvalidateFocusRing();
+}
+
+void Window::ShowFocusCue(bool shown) {
+  if (shown == focusCue_) return;
+  focusCue_ = shown;
+  if (focus_ != nullptr && !focus_->Position().IsEmpty()) Invalidate(FocusRingRect(*focus_));
+}
+
+Rect Window::FocusRingRect(const Control& control) const {
+  const FocusIndicatorStyle& style = attributes_.focusIndicator;
+  const int out = style.gap + style.width;
+  const Rect& p = control.Position();
+  return {p.left - out, p.top - out, p.right + out, p.bottom + out};
+}
+
+void Window::InvalidateFocusRing() {
+  if (focusCue_ && focus_ != nullptr && !focus_->Position().IsEmpty()) Invalidate(FocusRingRect(*focus_));
 }
 
 void Window::CollectFocusable(Control* control, std::vector<Control*>& out) {
@@ -407,9 +466,27 @@ void Window::CollectFocusable(Control* control, std::vector<Control*>& out) {
   }
 }
 
-void Window::MoveFocus(bool backwards) {
+bool Window::InCaptionStrip(const Control& control) const {
+  const Rect& c = attributes_.caption;
+  if (c.bottom <= c.top) return false;
+  const Rect& p = control.Position();
+  const int middle = (p.top + p.bottom) / 2;
+  return middle >= c.top && middle < c.bottom;
+}
+
+std::vector<Control*> Window::TabOrder() {
+  EnsureLayout();
   std::vector<Control*> order;
   CollectFocusable(root_.get(), order);
+  // The layouts flow left to right and top to bottom, so the tree's order
+  // is the reading order; the title bar's buttons (minimise, close) come
+  // after the page, where a person reading the window meets them last.
+  std::stable_partition(order.begin(), order.end(), [this](Control* c) { return !InCaptionStrip(*c); });
+  return order;
+}
+
+void Window::MoveFocus(bool backwards) {
+  const std::vector<Control*> order = TabOrder();
   if (order.empty()) return;
   auto it = std::find(order.begin(), order.end(), focus_);
   std::size_t index = 0;
@@ -420,6 +497,47 @@ void Window::MoveFocus(bool backwards) {
     index = backwards ? (at + order.size() - 1) % order.size() : (at + 1) % order.size();
   }
   SetFocus(order[index]);
+}
+
+namespace {
+
+bool Within(const Control* control, const Control* part) {
+  for (; control != nullptr; control = control->Parent()) {
+    if (control == part) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Window::FocusMainAction(Control* part) {
+  if (part == nullptr) part = root_.get();
+  std::vector<Control*> candidates;
+  CollectFocusable(part, candidates);
+  std::erase_if(candidates, [](Control* c) { return !c->IsShown() || !c->IsEffectivelyEnabled(); });
+  auto pick = [&](auto marked) -> Control* {
+    auto it = std::find_if(candidates.begin(), candidates.end(), marked);
+    return it != candidates.end() ? *it : nullptr;
+  };
+  Control* main = pick([](Control* c) { return c->IsInitialFocus(); });
+  if (main == nullptr) main = pick([](Control* c) { return c->IsDefault(); });
+  if (main == nullptr) return false;
+  SetFocus(main);
+  return focus_ == main;
+}
+
+Control* Window::DefaultButton() {
+  std::vector<Control*> candidates;
+  CollectFocusable(root_.get(), candidates);
+  for (Control* c : candidates) {
+    if (c->IsDefault() && c->IsShown() && c->IsEffectivelyEnabled()) return c;
+  }
+  return nullptr;
+}
+
+void Window::PartShown(Control* part) {
+  if (part == nullptr || Within(focus_, part)) return;
+  FocusMainAction(part);
 }
 
 void Window::Invalidate(const Rect& rect) {
@@ -472,12 +590,22 @@ void Window::Paint() {
   ++paintCount_;
   for (const Rect& r : dirty) {
     canvas_->SetClip(r);
-    ClearRect(*canvas_, r);
+    const Rect device = canvas_->ToDevice(r).Intersect({0, 0, canvas_->Width(), canvas_->Height()});
+    ClearRect(*canvas_, device);
     if (root_ != nullptr && root_->IsVisible()) root_->Paint(*canvas_, r);
+    PaintFocusRing(r);
     if (popup_ != nullptr && !popup_->PopupRect().Intersect(r).IsEmpty()) popup_->PaintPopup(*canvas_);
     canvas_->ResetClip();
-    if (host_ != nullptr) host_->Present(*canvas_, r);
+    if (host_ != nullptr && !device.IsEmpty()) host_->Present(*canvas_, device);
   }
+}
+
+void Window::PaintFocusRing(const Rect& clip) {
+  const FocusIndicatorStyle& style = attributes_.focusIndicator;
+  if (!focusCue_ || focus_ == nullptr || style.width <= 0 || !focus_->IsShown()) return;
+  const Rect ring = FocusRingRect(*focus_);
+  if (ring.Intersect(clip).IsEmpty()) return;
+  canvas_->DrawBorder(ring, style.width, style.round, style.round, style.color);
 }
 
 void Window::RunPosted() {
@@ -523,7 +651,8 @@ void Window::SetHot(Control* control) {
   if (host_ != nullptr && (hot_ == nullptr || !hot_->IsActive())) host_->SetCursor(CursorKind::kArrow);
 }
 
-void Window::OnMouseMove(Point point) {
+void Window::OnMouseMove(Point devicePoint) {
+  const Point point = ToLayout(devicePoint);
   mouse_ = point;
   if (!enabled_ || closed_) return;
   if (captured_ != nullptr) {
@@ -536,9 +665,12 @@ void Window::OnMouseMove(Point point) {
   if (hit != nullptr) hit->DoEvent(ControlEvent(EventType::kMouseMove, point));
 }
 
-void Window::OnMouseDown(MouseButton button, Point point, KeyModifiers modifiers) {
+void Window::OnMouseDown(MouseButton button, Point devicePoint, KeyModifiers modifiers) {
+  const Point point = ToLayout(devicePoint);
   mouse_ = point;
-  if (!enabled_ || closed_ || button != MouseButton::kLeft) return;
+  if (!enabled_ || closed_) return;
+  ShowFocusCue(false);
+  if (button != MouseButton::kLeft) return;
   Control* hit = FindControlAt(point);
   if (popup_ != nullptr && hit != popup_) popup_->ClosePopup();
   if (hit == nullptr || !hit->IsEffectivelyEnabled()) return;
@@ -551,7 +683,8 @@ void Window::OnMouseDown(MouseButton button, Point point, KeyModifiers modifiers
   hit->DoEvent(event);
 }
 
-void Window::OnMouseUp(MouseButton button, Point point, KeyModifiers modifiers) {
+void Window::OnMouseUp(MouseButton button, Point devicePoint, KeyModifiers modifiers) {
+  const Point point = ToLayout(devicePoint);
   mouse_ = point;
   if (button != MouseButton::kLeft) return;
   Control* target = captured_;
@@ -562,7 +695,7 @@ void Window::OnMouseUp(MouseButton button, Point point, KeyModifiers modifiers) 
   event.modifiers = modifiers;
   target->DoEvent(event);
   // The control under the mouse may have changed while it was held.
-  if (!closed_ && enabled_) OnMouseMove(point);
+  if (!closed_ && enabled_) OnMouseMove(devicePoint);
 }
 
 void Window::OnMouseLeave() {
@@ -573,6 +706,8 @@ void Window::OnKeyDown(int key, KeyModifiers modifiers) {
   if (!enabled_ || closed_) return;
   std::intptr_t result = 0;
   if (FilterMessage(Message::kKeyDown, static_cast<std::uintptr_t>(key), 0, result)) return;
+  // Someone works with the keyboard: the focus shows from now on.
+  ShowFocusCue(true);
   if (key == Key::kTab && !modifiers.control && !modifiers.alt) {
     if (popup_ != nullptr) popup_->ClosePopup();
     MoveFocus(modifiers.shift);
@@ -582,11 +717,20 @@ void Window::OnKeyDown(int key, KeyModifiers modifiers) {
     OnCloseRequest();
     return;
   }
-  if (focus_ != nullptr) {
+  Control* focused = focus_;
+  const bool taken = focused != nullptr && focused->TakesKey(key);
+  if (focused != nullptr) {
     ControlEvent event{EventType::kKeyDown, mouse_};
     event.key = key;
     event.modifiers = modifiers;
-    focus_->DoEvent(event);
+    focused->DoEvent(event);
+  }
+  if (taken || closed_ || modifiers.control || modifiers.alt) return;
+  if (key == Key::kReturn) {
+    // The focused control may have changed the page meanwhile.
+    if (Control* button = DefaultButton()) button->Activate();
+  } else if (key == Key::kEscape) {
+    OnEscapeKey();
   }
 }
 
@@ -608,6 +752,13 @@ void Window::OnChar(char32_t character) {
   }
 }
 
+void Window::OnComposition(const std::wstring& text) {
+  if (!enabled_ || closed_ || focus_ == nullptr) return;
+  ControlEvent event{EventType::kComposition, mouse_};
+  event.text = text;
+  focus_->DoEvent(event);
+}
+
 void Window::OnFocus(bool gained) {
   if (!gained) {
     if (captured_ != nullptr) {
@@ -625,7 +776,8 @@ void Window::OnCloseRequest() {
   DispatchMessage(Message::kClose, 0, 0, result);
 }
 
-bool Window::IsCaptionAt(Point point) {
+bool Window::IsCaptionAt(Point devicePoint) {
+  const Point point = ToLayout(devicePoint);
   const Rect& c = attributes_.caption;
   const Size size = attributes_.size;
   if (!(point.x >= c.left && point.x < size.cx - c.right && point.y >= c.top && point.y < c.bottom)) {

@@ -60,11 +60,23 @@ class IBuilderCallback {
 };
 
 // The window-wide attributes of a layout's root element.
+// How the keyboard focus is shown ("focuscolor", "focuswidth", "focusgap",
+// "focusround" on the layout's root): a ring around the focused control,
+// drawn only while the person works with the keyboard. The default suits
+// the shipped skin's blue buttons on its light pages.
+struct FocusIndicatorStyle {
+  Color color = 0xFF1675FE;
+  int width = 2;  // 0: no ring
+  int gap = 2;    // between the control and the ring
+  int round = 6;  // corner radius of the ring
+};
+
 struct WindowAttributes {
   Size size;
   Rect caption;        // left and right are insets, top and bottom absolute
   Size roundCorner;
   ShadowSettings shadow;
+  FocusIndicatorStyle focusIndicator;
 };
 
 class Window {
@@ -98,6 +110,15 @@ class Window {
   Control* Popup() const { return popup_; }
 
   // ---- life ---------------------------------------------------------------------
+  // Device pixels per layout unit. Set before Create to fix it; otherwise
+  // Create takes the factory's DisplayScale (a dialog takes its owner's).
+  void SetScale(double scale);
+  double Scale() const { return scale_ > 0 ? scale_ : 1.0; }
+  // The window moved to a display of another scale (WM_DPICHANGED): the
+  // canvas, the native window, its corners and shadow follow, all repainted.
+  void ChangeScale(double scale);
+  // A point the host reports (device pixels) in layout units.
+  Point ToLayout(Point device) const;
   // Makes the host and shows the window. `owner` is disabled during ShowModal.
   virtual bool Create(IHostFactory& factory, Window* owner);
   IHost* Host() const { return host_.get(); }
@@ -113,6 +134,10 @@ class Window {
   bool IsEnabled() const { return enabled_; }
   // Centres over the owner, or on the screen without one.
   void CenterWindow();
+  // The person asked for less animation (motion_preference.h): animated
+  // controls show one still frame. Read from the system when the window is
+  // made.
+  bool ReducedMotion() const { return reducedMotion_; }
   // The native window's name (taskbar, window lists).
   void SetTitle(std::wstring title);
   const std::wstring& Title() const { return title_; }
@@ -142,6 +167,25 @@ class Window {
   bool HasTimer(const Control* control, std::uintptr_t id) const;
   void SetFocus(Control* control);
   Control* Focused() const { return focus_; }
+  // Whether the focus ring shows: from the first key press until the next
+  // mouse press.
+  bool FocusCueShown() const { return focusCue_; }
+  void ShowFocusCue(bool shown);
+  // Where the focus ring of `control` is drawn.
+  Rect FocusRingRect(const Control& control) const;
+  // The controls Tab visits, in its order: reading order, the title bar's
+  // buttons (those inside the "caption" strip) last.
+  std::vector<Control*> TabOrder();
+  // Gives the focus to the main action shown inside `part` (the whole
+  // window when null): the first control marked "initialfocus", else the
+  // first "default" button. False when `part` shows neither.
+  bool FocusMainAction(Control* part = nullptr);
+  // The shown, enabled "default" button that Return activates when the
+  // focused control does not take Return itself.
+  Control* DefaultButton();
+  // A part of the tree (a page of a tab layout) was just shown: unless the
+  // focus is already inside it, its main action takes the focus.
+  void PartShown(Control* part);
   void Invalidate(const Rect& rect);
   // The parts of the window waiting for a repaint.
   const std::vector<Rect>& DirtyRegion() const { return dirty_; }
@@ -160,6 +204,8 @@ class Window {
   void OnKeyDown(int key, KeyModifiers modifiers);
   void OnKeyUp(int key, KeyModifiers modifiers);
   void OnChar(char32_t character);
+  // The input method's composition (text not yet committed); empty ends it.
+  void OnComposition(const std::wstring& text);
   void OnFocus(bool gained);
   void OnCloseRequest();
   // A native message for the filters; true when one handled it.
@@ -188,6 +234,9 @@ class Window {
   virtual void OnInitialize() {}
   // Called by Close before the host closes.
   virtual void OnClosing() {}
+  // Escape that neither a filter nor the focused control took; true when
+  // the window acted on it.
+  virtual bool OnEscapeKey() { return false; }
 
  private:
   struct Timer {
@@ -208,6 +257,10 @@ class Window {
                        std::intptr_t& result);
   void MoveFocus(bool backwards);
   void CollectFocusable(Control* control, std::vector<Control*>& out);
+  bool InCaptionStrip(const Control& control) const;
+  void PaintFocusRing(const Rect& clip);
+  void ApplyFrameToHost();
+  void InvalidateFocusRing();
 
   FileReader reader_;
   ImageCache images_;
@@ -227,6 +280,8 @@ class Window {
   int closeCode_ = 0;
   std::wstring title_;
   bool enabled_ = true;
+  bool reducedMotion_ = false;
+  double scale_ = 0;  // 0: not chosen yet
 
   std::vector<INotifyListener*> listeners_;
   std::vector<IMessageFilter*> filters_;
@@ -235,6 +290,7 @@ class Window {
   std::deque<Posted> posted_;
 
   Control* focus_ = nullptr;
+  bool focusCue_ = false;
   Control* hot_ = nullptr;
   Control* captured_ = nullptr;
   Control* popup_ = nullptr;

@@ -289,7 +289,6 @@ void CMainWnd::OnClick(const Ui::Notification& n) {
   } else if (name == L"customeBtn") {
     zorvan::analytics::ReportClick(L"自定义安装", extras);
     ShowPage(kPageCustom);
-    if (customeInstallBtn_ != nullptr) SetFocus(customeInstallBtn_);
   } else if (name == L"treatyBtn") {
     ShellOpen(kLicenseUrl, L"", ShowStyle::kMaximized);
   } else if (name == L"backBtn") {

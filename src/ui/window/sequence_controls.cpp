@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "ui/framework/window.h"
+
 namespace SkinUI {
 namespace {
 
@@ -39,6 +41,20 @@ void TickControl(ControlT& control, FrameSequence& sequence) {
   if (!step.show) return;
   control.SetBkImage(step.path);
   control.Invalidate();
+}
+
+// Starts the stepping, or, when the person asked for less animation, shows
+// the first frame and stays there.
+template <class ControlT>
+void StartControl(ControlT& control, FrameSequence& sequence) {
+  sequence.Restart();
+  const Ui::Window* window = control.GetWindow();
+  if (window != nullptr && window->ReducedMotion()) {
+    control.KillTimer(kSequenceTimerId);
+    TickControl(control, sequence);
+    return;
+  }
+  control.SetTimer(kSequenceTimerId, static_cast<std::uint32_t>(std::max(1, sequence.interval)));
 }
 
 }  // namespace
@@ -153,13 +169,10 @@ void CSequenceLabelUI::SetAttribute(std::wstring_view name, std::wstring_view va
 
 void CSequenceLabelUI::DoInit() {
   Label::DoInit();
-  if (sequence_.autoStart) SetTimer(kSequenceTimerId, static_cast<std::uint32_t>(std::max(1, sequence_.interval)));
+  if (sequence_.autoStart) StartControl(*this, sequence_);
 }
 
-void CSequenceLabelUI::Start() {
-  sequence_.Restart();
-  SetTimer(kSequenceTimerId, static_cast<std::uint32_t>(std::max(1, sequence_.interval)));
-}
+void CSequenceLabelUI::Start() { StartControl(*this, sequence_); }
 
 void CSequenceLabelUI::DoEvent(const Ui::ControlEvent& event) {
   if (event.type == Ui::EventType::kTimer && event.timerId == kSequenceTimerId) {
@@ -175,13 +188,10 @@ void CSequenceButtonUI::SetAttribute(std::wstring_view name, std::wstring_view v
 
 void CSequenceButtonUI::DoInit() {
   Button::DoInit();
-  if (sequence_.autoStart) SetTimer(kSequenceTimerId, static_cast<std::uint32_t>(std::max(1, sequence_.interval)));
+  if (sequence_.autoStart) StartControl(*this, sequence_);
 }
 
-void CSequenceButtonUI::Start() {
-  sequence_.Restart();
-  SetTimer(kSequenceTimerId, static_cast<std::uint32_t>(std::max(1, sequence_.interval)));
-}
+void CSequenceButtonUI::Start() { StartControl(*this, sequence_); }
 
 void CSequenceButtonUI::DoEvent(const Ui::ControlEvent& event) {
   if (event.type == Ui::EventType::kTimer && event.timerId == kSequenceTimerId) {

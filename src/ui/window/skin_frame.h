@@ -1,7 +1,8 @@
 // What the installer's skinned windows share beyond the framework's
 // SkinWindowBase (caption dragging, Escape swallowed, the layout's drop
-// shadow): the skin package as the default source and the sequence controls
-// for the layout elements the framework does not know.
+// shadow): the skin package as the default source, the sequence controls
+// for the layout elements the framework does not know, and each layout's
+// keyboard roles.
 #pragma once
 
 #include <memory>
@@ -21,6 +22,8 @@ class CSkinFrame : public Ui::SkinWindowBase, public Ui::IBuilderCallback {
 
  protected:
   Ui::IBuilderCallback* BuilderCallback() override { return this; }
+  // The main actions and the Escape rule of this layout (keyboard_roles.h).
+  void OnLayoutBuilt() override;
 };
 
 }  // namespace Installer

@@ -75,5 +75,27 @@ int main(int argc, char** argv) {
     if (d.text != nullptr) dialog.FindControl(L"textLbl")->SetText(d.text);
     ok = Write(environment, dialog, folder + "/" + d.file + ".png") && ok;
   }
+
+  // The start and installing pages as displays of 100, 150 and 200 % show
+  // them: laid out in the same units, drawn at the display's pixels.
+  for (int percent : {100, 150, 200}) {
+    Ui::OffscreenEnvironment scaled;
+    scaled.SetDisplayScale(percent / 100.0);
+    FrameworkTest::SkinWindow window(L"MainWnd.xml");
+    if (!window.Create(scaled, nullptr)) {
+      ok = false;
+      continue;
+    }
+    for (int page : {0, 2}) {
+      FrameworkTest::ShowMainPage(window, page);
+      if (page == 2) {
+        if (auto* bar = window.Find<Ui::Progress>(L"installPrg")) bar->SetValue(45);
+        if (auto* text = window.Find<Ui::Label>(L"progressLb")) text->SetText(L"正在安装中:45%，请稍候...");
+        scaled.AdvanceTime(24 * 7);
+      }
+      ok = Write(scaled, window, folder + "/scale" + std::to_string(percent) + "-page" + std::to_string(page) + ".png") &&
+           ok;
+    }
+  }
   return ok ? 0 : 1;
 }

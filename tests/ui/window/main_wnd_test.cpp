@@ -202,6 +202,109 @@ TEST_F(MainWndTest, CustomPageHandsTheChosenFolderAndUntickedBoxesToThePackage) 
   EXPECT_EQ(events.back(), "安装成功");
 }
 
+// Presses Tab until `name` has the focus, as a person does who looks for it;
+// false when it never comes round.
+bool TabTo(Ui::Window& w, Ui::OffscreenHost& h, const std::wstring& name) {
+  for (int i = 0; i < 16; ++i) {
+    if (w.Focused() != nullptr && w.Focused()->Name() == name) return true;
+    h.KeyDown(Ui::Key::kTab);
+  }
+  return false;
+}
+
+std::wstring FocusedName(const Ui::Window& w) { return w.Focused() != nullptr ? w.Focused()->Name() : L""; }
+
+TEST_F(MainWndTest, WholeCustomInstallationByKeyboardAlone) {
+  // Paced so that the installing page shows long enough to press keys on it.
+  Installer::TheInstallerSettings().downloadUrl = PackageUrl(";throttle=3000000");
+  const std::wstring chosen = Chosen(L"Keyboard Folder");
+  // The exit question opens twice: Escape answers as its close button,
+  // Return takes its primary button ("否"); either way the installer stays.
+  driver.Answer(Installer::kExitTip, {L"<Escape>", L"<Return>"});
+  enum class Step { kAskToLeave, kAskAgain, kToCustomPage, kFillIn, kInstalling, kFinished, kDone };
+  Step step = Step::kAskToLeave;
+  std::vector<std::wstring> startFocus;
+  bool escapeWhileInstalling = false;
+  driver.OnIdle([&](CMainWnd& w, Ui::OffscreenHost& h) {
+    const int page = w.CurrentPage();
+    switch (step) {
+      case Step::kAskToLeave:
+        if (page != Installer::kPageStart) return false;
+        startFocus.push_back(FocusedName(w));
+        // Shift+Tab from the first control reaches the title bar's last button.
+        h.KeyDown(Ui::Key::kTab, {.shift = true});
+        startFocus.push_back(FocusedName(w));
+        step = Step::kAskAgain;
+        h.KeyDown(Ui::Key::kReturn);
+        return true;
+      case Step::kAskAgain:
+        step = Step::kToCustomPage;
+        h.KeyDown(Ui::Key::kReturn);
+        return true;
+      case Step::kToCustomPage:
+        EXPECT_EQ(driver.Dialogs().size(), 2u);
+        EXPECT_TRUE(TabTo(w, h, L"customeBtn"));
+        step = Step::kFillIn;
+        h.KeyDown(Ui::Key::kReturn);
+        return true;
+      case Step::kFillIn:
+        if (page != Installer::kPageCustom) return false;
+        EXPECT_EQ(FocusedName(w), L"installDirEdit");
+        h.KeyDown(Ui::Key::kA, {.control = true});
+        h.TypeText(chosen);
+        EXPECT_TRUE(TabTo(w, h, L"createDSCb"));
+        h.KeyDown(Ui::Key::kSpace);
+        EXPECT_TRUE(TabTo(w, h, L"createQSCb"));
+        h.KeyDown(Ui::Key::kSpace);
+        Screenshot(h, "keyboard-custom");
+        step = Step::kInstalling;
+        // Return on a check box is the page's: its install button.
+        h.KeyDown(Ui::Key::kReturn);
+        return true;
+      case Step::kInstalling:
+        if (page == Installer::kPageInstalling && !escapeWhileInstalling) {
+          escapeWhileInstalling = true;
+          h.KeyDown(Ui::Key::kEscape);
+          h.KeyDown(Ui::Key::kReturn);
+          EXPECT_FALSE(w.IsClosed());
+          return true;
+        }
+        if (page != Installer::kPageFinished) return false;
+        step = Step::kFinished;
+        [[fallthrough]];
+      case Step::kFinished:
+        EXPECT_EQ(FocusedName(w), L"openProduceBtn");
+        step = Step::kDone;
+        h.KeyDown(Ui::Key::kReturn);
+        return true;
+      case Step::kDone:
+        return false;
+    }
+    return false;
+  });
+  EXPECT_EQ(driver.Run(), 1);
+  EXPECT_EQ(step, Step::kDone);
+  EXPECT_TRUE(escapeWhileInstalling);
+  EXPECT_EQ(startFocus, (std::vector<std::wstring>{L"defaultInstallBtn", L"closebtn"}));
+  ASSERT_EQ(driver.Dialogs().size(), 2u);
+  for (const WindowTest::ShownDialog& dialog : driver.Dialogs()) {
+    EXPECT_EQ(dialog.layout, Installer::kExitTip);
+    EXPECT_EQ(dialog.focused, L"cancelBtn");
+  }
+  EXPECT_EQ(driver.Pages(), (std::vector<int>{0, 1, 2, 3}));
+
+  const std::wstring folder = chosen + kSep + L"Talvorin";
+  EXPECT_TRUE(Utils::FileExists(folder + kSep + L"talvorin..exe"));
+  const std::string arguments = TestSupport::ReadFileBytes(folder + kSep + L"setup-arguments.txt");
+  EXPECT_NE(arguments.find("\n-dsc=false\n"), std::string::npos) << arguments;
+  EXPECT_NE(arguments.find("\n-ssc=false\n"), std::string::npos) << arguments;
+  const std::vector<std::string> events = Events();
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 3),
+            (std::vector<std::string>{"自定义安装", "自定义安装_立即安装", "安装中"}));
+  EXPECT_EQ(events.back(), "立即体验");
+}
+
 TEST_F(MainWndTest, FailedDownloadRetriedFromTheCustomPageThenPutOff) {
   Installer::TheInstallerSettings().downloadUrl = PackageUrl(";get-status=500");
   const std::wstring chosen = Chosen(L"Retry Folder");

@@ -74,8 +74,11 @@ PageReader::PageReader() {
     for (const std::wstring& name : kChanging[page]) {
       const Ui::Control* control = window.FindControl(name);
       if (control == nullptr) continue;
-      const Ui::Rect r = control->Position().Intersect({0, 0, p.reference.width, p.reference.height});
+      // The keyboard's focus ring is drawn around the control, so its
+      // surroundings change with it.
+      const Ui::Rect r = window.FocusRingRect(*control).Intersect({0, 0, p.reference.width, p.reference.height});
       controls_[name] = control->Position();
+      rings_[name] = window.FocusRingRect(*control);
       for (int y = r.top; y < r.bottom; ++y) {
         for (int x = r.left; x < r.right; ++x) p.steady[static_cast<std::size_t>(y) * p.reference.width + x] = false;
       }
@@ -97,6 +100,7 @@ PageReader::PageReader() {
     }
   }
   size_ = {pages_[0].reference.width, pages_[0].reference.height};
+  focusStyle_ = window.Attributes().focusIndicator;
   // The pages must be told apart by their steady parts alone.
   for (int shown = 0; shown < 4; ++shown) {
     for (int page = 0; page < 4; ++page) {
@@ -142,6 +146,34 @@ std::optional<Ui::Point> PageReader::CentreOf(const std::wstring& control) const
   const std::optional<Ui::Rect> r = RectOf(control);
   if (!r) return std::nullopt;
   return Ui::Point{(r->left + r->right) / 2, (r->top + r->bottom) / 2};
+}
+
+bool PageReader::FocusRingAround(const Picture& window, const std::wstring& control) const {
+  const auto found = rings_.find(control);
+  if (found == rings_.end() || window.width != size_.cx || window.height != size_.cy) return false;
+  const Ui::Rect& ring = found->second;
+  const int width = focusStyle_.width;
+  const int round = focusStyle_.round;
+  // The straight parts of the ring's four sides, where it is solid.
+  int looked = 0, ringColoured = 0;
+  auto look = [&](int x, int y) {
+    if (x < 0 || y < 0 || x >= window.width || y >= window.height) return;
+    ++looked;
+    if (SamePixel(window.At(x, y), focusStyle_.color & 0xFFFFFF)) ++ringColoured;
+  };
+  for (int x = ring.left + round; x < ring.right - round; ++x) {
+    for (int d = 0; d < width; ++d) {
+      look(x, ring.top + d);
+      look(x, ring.bottom - 1 - d);
+    }
+  }
+  for (int y = ring.top + round; y < ring.bottom - round; ++y) {
+    for (int d = 0; d < width; ++d) {
+      look(ring.left + d, y);
+      look(ring.right - 1 - d, y);
+    }
+  }
+  return looked > 0 && ringColoured * 10 >= looked * 9;
 }
 
 double PageReader::ProgressShown(const Picture& window) const {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "ui/framework/geometry.h"
+#include "ui/framework/window.h"
 #include "ui/window/real_screen.h"
 
 namespace RealWindow {
@@ -37,6 +38,9 @@ class PageReader {
   std::optional<Ui::Point> CentreOf(const std::wstring& control) const;
   std::optional<Ui::Rect> RectOf(const std::wstring& control) const;
 
+  // Whether the keyboard's focus ring shows around a named control.
+  bool FocusRingAround(const Picture& window, const std::wstring& control) const;
+
   // How far the installing page's progress bar is filled, 0..1: the share of
   // its columns that look filled rather than empty.
   double ProgressShown(const Picture& window) const;
@@ -52,6 +56,8 @@ class PageReader {
   Ui::Size size_;
   std::array<Page, 4> pages_;
   std::map<std::wstring, Ui::Rect> controls_;
+  std::map<std::wstring, Ui::Rect> rings_;
+  Ui::FocusIndicatorStyle focusStyle_;
   Picture barEmpty_;
   Picture barFull_;
 };

@@ -46,6 +46,9 @@ class Screen {
   virtual void Click(Ui::Point screen) = 0;
   // Moves the pointer there without clicking.
   virtual void MovePointer(Ui::Point screen) = 0;
+  // Presses and releases a key (Ui::Key) with its modifiers held, as the
+  // keyboard does; it goes to the window that has the keyboard focus.
+  virtual void PressKey(int key, Ui::KeyModifiers modifiers = {}) = 0;
 };
 
 // Ends a process at once (SIGKILL, TerminateProcess); false when it could not

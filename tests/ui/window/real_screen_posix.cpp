@@ -5,11 +5,13 @@
 
 #include <cstdlib>
 #include <functional>
+#include <vector>
 
 // Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 #include <X11/extensions/XTest.h>
 
 namespace RealWindow {
@@ -68,12 +70,38 @@ class XScreen : public Screen {
     XSync(display_, False);
   }
 
+  void PressKey(int key, Ui::KeyModifiers modifiers) override {
+    std::vector<KeyCode> held;
+    if (modifiers.control) held.push_back(XKeysymToKeycode(display_, XK_Control_L));
+    if (modifiers.shift) held.push_back(XKeysymToKeycode(display_, XK_Shift_L));
+    if (modifiers.alt) held.push_back(XKeysymToKeycode(display_, XK_Alt_L));
+    for (KeyCode code : held) XTestFakeKeyEvent(display_, code, True, CurrentTime);
+    const KeyCode code = XKeysymToKeycode(display_, SymbolOf(key));
+    XTestFakeKeyEvent(display_, code, True, CurrentTime);
+    XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    for (auto it = held.rbegin(); it != held.rend(); ++it) XTestFakeKeyEvent(display_, *it, False, CurrentTime);
+    XSync(display_, False);
+  }
+
   void MovePointer(Ui::Point screen) override {
     XTestFakeMotionEvent(display_, -1, screen.x, screen.y, CurrentTime);
     XSync(display_, False);
   }
 
  private:
+  static KeySym SymbolOf(int key) {
+    switch (key) {
+      case Ui::Key::kTab: return XK_Tab;
+      case Ui::Key::kReturn: return XK_Return;
+      case Ui::Key::kEscape: return XK_Escape;
+      case Ui::Key::kSpace: return XK_space;
+      case Ui::Key::kBack: return XK_BackSpace;
+      default: break;
+    }
+    if (key >= 'A' && key <= 'Z') return static_cast<KeySym>(XK_a + (key - 'A'));
+    return NoSymbol;
+  }
+
   // Calls `visit` for every window below `window`, depth first, until it
   // answers true.
   bool Walk(Window window, const std::function<bool(Window)>& visit) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace RealWindow {
 
 namespace {
@@ -62,6 +64,26 @@ class DesktopScreen : public Screen {
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return picture;
+  }
+
+  void PressKey(int key, Ui::KeyModifiers modifiers) override {
+    std::vector<WORD> held;
+    if (modifiers.control) held.push_back(VK_CONTROL);
+    if (modifiers.shift) held.push_back(VK_SHIFT);
+    if (modifiers.alt) held.push_back(VK_MENU);
+    std::vector<INPUT> inputs;
+    auto add = [&](WORD vk, bool up) {
+      INPUT input{};
+      input.type = INPUT_KEYBOARD;
+      input.ki.wVk = vk;
+      input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+      inputs.push_back(input);
+    };
+    for (WORD vk : held) add(vk, false);
+    add(static_cast<WORD>(key), false);
+    add(static_cast<WORD>(key), true);
+    for (auto it = held.rbegin(); it != held.rend(); ++it) add(*it, true);
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
   }
 
   void Click(Ui::Point screen) override {

@@ -73,10 +73,10 @@ std::string SystemName() {
 #endif
 }
 
-void KeepScreenshot(const Picture& picture, int page) {
+void KeepScreenshot(const Picture& picture, int page, const std::string& kind = "page") {
   const char* folder = std::getenv("TALVORIN_SCREENSHOT_DIR");
   if (folder == nullptr || *folder == '\0') return;
-  const std::string path = std::string(folder) + "/real-" + SystemName() + "-page" + std::to_string(page) + ".png";
+  const std::string path = std::string(folder) + "/real-" + SystemName() + "-" + kind + std::to_string(page) + ".png";
   EXPECT_TRUE(picture.WritePng(path)) << path;
 }
 
@@ -284,6 +284,67 @@ TEST_F(RealWindowTest, OneClickInstallationThroughTheProgramsOwnWindow) {
 
   EXPECT_EQ(Collector::Shared().EventNames(eventsId_),
             (std::vector<std::string>{"自定义安装", "立即安装", "安装中", "下载器启动", "开始下载大包",
+                                      "大包下载完毕", "安装成功", "立即体验"}));
+}
+
+// The same kind of installation by the keyboard alone, with the custom page,
+// through the system's own key presses. What has the focus is read off the
+// screen: the ring the window draws around it.
+TEST_F(RealWindowTest, CustomInstallationByKeyboardAloneThroughTheProgramsOwnWindow) {
+  const Budget budget(100s);
+  ProgramRun run;
+  run.Start(L"\"" + program_ + L"\"");
+  RealWindowDriver driver(*screen_, reader_, run.ProcessId(), [&] { return run.Running(); });
+  ASSERT_TRUE(driver.WaitForWindow(budget.Limit(40s))) << driver.Error();
+  ASSERT_TRUE(driver.WaitForPage(0, budget.Limit(20s))) << driver.Error();
+  // The keys go where a person's would: to the window under the pointer, or
+  // the one last clicked. The click lands on the logo, which does nothing.
+  const Ui::Rect window = driver.WindowRect();
+  screen_->Click({window.left + window.Width() / 2, window.top + 126});
+
+  // Tab until the ring shows on a control; false when it never does.
+  auto tabTo = [&](const std::wstring& name) {
+    for (int i = 0; i < 10; ++i) {
+      screen_->PressKey(Ui::Key::kTab);
+      const bool shown = RealWindow::PollUntil([&] { return reader_.FocusRingAround(driver.Look(), name); },
+                                               budget.Limit(3s));
+      if (shown) return true;
+    }
+    return false;
+  };
+  auto ringOn = [&](const std::wstring& name) {
+    return RealWindow::PollUntil([&] { return reader_.FocusRingAround(driver.Look(), name); }, budget.Limit(10s));
+  };
+  ASSERT_TRUE(tabTo(L"customeBtn"));
+  screen_->PressKey(Ui::Key::kReturn);
+  std::optional<Picture> shown = driver.WaitForPage(1, budget.Limit(20s));
+  ASSERT_TRUE(shown) << driver.Error();
+  // The custom page starts in its folder field, the ring already there
+  // since the person uses the keyboard.
+  EXPECT_TRUE(ringOn(L"installDirEdit"));
+  ASSERT_TRUE(tabTo(L"createDSCb"));
+  screen_->PressKey(Ui::Key::kSpace);
+  ASSERT_TRUE(tabTo(L"createQSCb"));
+  screen_->PressKey(Ui::Key::kSpace);
+  KeepScreenshot(driver.Look(), 1, "keyboard");
+  // Return on a check box is the page's: its install button.
+  screen_->PressKey(Ui::Key::kReturn);
+  shown = driver.WaitForPage(Installer::kPageFinished, budget.Limit(90s));
+  ASSERT_TRUE(shown) << driver.Error();
+  EXPECT_TRUE(ringOn(L"openProduceBtn"));
+
+  installed_ = RecordedValue(L"InstallPath");
+  ASSERT_FALSE(installed_.empty()) << "no installation was recorded";
+  const std::string arguments = TestSupport::ReadFileBytes(installed_ + kSep + L"setup-arguments.txt");
+  EXPECT_NE(arguments.find("\n-dsc=false\n"), std::string::npos) << arguments;
+  EXPECT_NE(arguments.find("\n-ssc=false\n"), std::string::npos) << arguments;
+
+  screen_->PressKey(Ui::Key::kReturn);
+  const std::optional<std::uint32_t> code = run.WaitForExit(budget.Limit(30s));
+  ASSERT_TRUE(code) << "the program did not end after Return on the finish page";
+  EXPECT_EQ(*code, 0u);
+  EXPECT_EQ(Collector::Shared().EventNames(eventsId_),
+            (std::vector<std::string>{"自定义安装", "自定义安装_立即安装", "安装中", "下载器启动", "开始下载大包",
                                       "大包下载完毕", "安装成功", "立即体验"}));
 }
 

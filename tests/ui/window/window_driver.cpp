@@ -1,6 +1,9 @@
 #include "ui/window/window_driver.h"
 
 #include <cstdlib>
+#include <cwchar>
+#include <utility>
+#include <vector>
 #include <filesystem>
 
 #include "package_server_fixture.h"
@@ -9,6 +12,31 @@
 #include "ui/window/message_box.h"
 
 namespace WindowTest {
+namespace {
+
+// "<Tab><Return>" as key codes; nothing when a name is unknown.
+std::vector<int> KeysOf(const std::wstring& answer) {
+  static const std::pair<const wchar_t*, int> names[] = {
+      {L"<Tab>", Ui::Key::kTab}, {L"<Return>", Ui::Key::kReturn}, {L"<Escape>", Ui::Key::kEscape},
+      {L"<Space>", Ui::Key::kSpace}};
+  std::vector<int> keys;
+  std::size_t at = 0;
+  while (at < answer.size()) {
+    bool known = false;
+    for (const auto& [name, key] : names) {
+      if (answer.compare(at, std::wcslen(name), name) == 0) {
+        keys.push_back(key);
+        at += std::wcslen(name);
+        known = true;
+        break;
+      }
+    }
+    if (!known) return {};
+  }
+  return keys;
+}
+
+}  // namespace
 
 WindowDriver::WindowDriver() {
   // Records and the default folder stay inside this test's folder: on Linux
@@ -47,9 +75,10 @@ std::string WindowDriver::ScreenshotFolder() {
 
 bool WindowDriver::Idle(Ui::Window& top) {
   if (auto* dialog = dynamic_cast<Installer::CMessageBoxWnd*>(&top)) {
-    ShownDialog shown{dialog->LayoutFile(), L"", L"", main_ != nullptr ? main_->CurrentPage() : -1};
+    ShownDialog shown{dialog->LayoutFile(), L"", L"", main_ != nullptr ? main_->CurrentPage() : -1, L""};
     if (Ui::Control* text = dialog->FindControl(L"textLbl")) shown.text = text->Text();
     if (Ui::Control* caption = dialog->FindControl(L"captionLbl")) shown.caption = caption->Text();
+    if (dialog->Focused() != nullptr) shown.focused = dialog->Focused()->Name();
     dialogs_.push_back(shown);
     std::deque<std::wstring>& answers = answers_[shown.layout];
     std::wstring button = L"closebtn";
@@ -63,7 +92,15 @@ bool WindowDriver::Idle(Ui::Window& top) {
       std::wstring name = shown.layout.substr(0, shown.layout.find(L'.'));
       host->WritePng(folder + "/run-dialog-" + Utils::ToNarrow(name, Utils::kCodePageUtf8) + ".png");
     }
-    if (host == nullptr || !host->ClickControl(button)) dialog->Close(-2);
+    if (button.starts_with(L"<")) {
+      const std::vector<int> keys = KeysOf(button);
+      if (host == nullptr || keys.empty()) dialog->Close(-2);
+      for (int key : keys) {
+        if (host != nullptr && !dialog->IsClosed()) host->KeyDown(key);
+      }
+    } else if (host == nullptr || !host->ClickControl(button)) {
+      dialog->Close(-2);
+    }
     return true;
   }
   auto* main = dynamic_cast<Installer::CMainWnd*>(&top);

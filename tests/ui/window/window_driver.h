@@ -24,6 +24,7 @@ struct ShownDialog {
   std::wstring text;     // of "textLbl"
   std::wstring caption;  // of "captionLbl"
   int mainPage = -1;     // the main window's page meanwhile
+  std::wstring focused;  // the control that had the focus when it opened
 };
 
 class WindowDriver {
@@ -31,7 +32,9 @@ class WindowDriver {
   WindowDriver();
   ~WindowDriver();
 
-  // Answers for a dialog layout, in order: "okBtn", "cancelBtn", "closebtn".
+  // Answers for a dialog layout, in order: "okBtn", "cancelBtn", "closebtn"
+  // clicked, or keys pressed as a person at the keyboard does ("<Return>",
+  // "<Escape>", "<Tab><Return>").
   void Answer(const std::wstring& layout, std::vector<std::wstring> buttons);
   // Called with the main window whenever it has nothing to do; returns
   // whether it did something.
