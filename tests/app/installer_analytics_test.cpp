@@ -185,7 +185,7 @@ class InstallerAnalyticsTest : public ::testing::Test {
 // every record the killed one had queued: each once, but for the batch in
 // flight, which may arrive twice. The funnel that arrives has no gap.
 TEST_F(InstallerAnalyticsTest, KilledAtAnyPointItLosesNoQueuedRecord) {
-  const std::string pace = ";throttle=800000";
+  const std::string pace = ";throttle=1500000";
   const std::string full = PackageServer::NewId("whole");
   Configure(full + ";delay=600", pace);
   const auto start = std::chrono::steady_clock::now();
@@ -196,7 +196,15 @@ TEST_F(InstallerAnalyticsTest, KilledAtAnyPointItLosesNoQueuedRecord) {
   const auto whole = std::chrono::steady_clock::now() - start;
   ASSERT_EQ(Collector::Shared().EventNames(full), kFunnel);
 
-  for (const double share : {0.1, 0.25, 0.4, 0.55, 0.7, 0.8, 0.88, 0.94, 0.98}) {
+  // Points spread over the run, denser towards its end, where the final send
+  // waits for the collector's answer (starting a process costs more under
+  // Wine: fewer points there).
+#ifdef _WIN32
+  const double shares[] = {0.3, 0.7, 0.9, 0.97};
+#else
+  const double shares[] = {0.15, 0.4, 0.65, 0.85, 0.93, 0.98};
+#endif
+  for (const double share : shares) {
     const auto after = std::chrono::duration_cast<std::chrono::milliseconds>(whole * share);
     SCOPED_TRACE(std::to_string(after.count()) + " ms");
     const std::string killed = PackageServer::NewId("killed");
