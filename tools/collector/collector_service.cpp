@@ -83,6 +83,8 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
       ok = ParseNumber(value, 1, 60000, scenario.delayMs);
     } else if (name == "max-records") {
       ok = ParseNumber(value, 1, 30, scenario.maxRecords);
+    } else if (name == "body") {
+      ok = ParseNumber(value, 1, 16 * 1024 * 1024, scenario.bodyBytes);
     } else if (name == "retry-after") {
       ok = ParseNumber(value, 0, 86400, scenario.retryAfter);
     } else {
@@ -149,7 +151,9 @@ void CollectorService::Collect(const std::string& scenarioText, const httplib::R
                             std::to_string(batch.records.size()) + " not kept");
     response.status = scenario.status;
     if (scenario.retryAfter >= 0) response.set_header("Retry-After", std::to_string(scenario.retryAfter));
-    response.set_content("fault\n", "text/plain");
+    response.set_content(scenario.bodyBytes > 0 ? std::string(static_cast<std::size_t>(scenario.bodyBytes), 'f')
+                                                : std::string("fault\n"),
+                         "text/plain");
     return;
   }
   {
@@ -166,7 +170,12 @@ void CollectorService::Collect(const std::string& scenarioText, const httplib::R
   // batch all the same, and will send it again.
   if (scenario.delayMs > 0) Hold(0, scenario.delayMs);
   response.status = 200;
-  response.set_content("{\"code\":0}", "application/json");
+  if (scenario.bodyBytes > 0) {
+    response.set_content(std::string(static_cast<std::size_t>(scenario.bodyBytes), ' ') + "{\"code\":0}",
+                         "application/json");
+  } else {
+    response.set_content("{\"code\":0}", "application/json");
+  }
 }
 
 void CollectorService::Location(const std::string& scenarioText, const httplib::Request& request,

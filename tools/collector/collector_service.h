@@ -24,6 +24,7 @@ struct Scenario {
   int delayMs = 0;       // keep the batch, then answer 200 this much later
   int maxRecords = 0;    // answer 413 to a batch of more records (0: any size)
   int retryAfter = -1;   // seconds in a Retry-After header of a fault answer (-1: none)
+  int bodyBytes = 0;     // a batch answer's body is this many bytes of filler
 };
 
 // Parses "<id>[;option[=value]]..."; false with the reason in `error`.

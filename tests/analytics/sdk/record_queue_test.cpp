@@ -216,6 +216,24 @@ TEST_F(RecordQueueTest, ClosingDuringASendKeepsTheBatchForTheNextRun) {
   EXPECT_EQ(collector().Records(next), Records(0, 40));
 }
 
+// An answer's body is read up to 64 KiB, whatever the server sends; the
+// status still counts.
+TEST_F(RecordQueueTest, AnswerBodiesAreReadUpTo64KiB) {
+  const std::string id = TestSupport::PackageServer::NewId("big-body");
+  RecordQueue failing({collector().CollectUrl(id + ";status=500;body=3000000"), ""}, "");
+  failing.Add(Record(1));
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(failing.Flush());
+  const std::string errors = testing::internal::GetCapturedStderr();
+  const std::string prefix = "ZvAnalytics SDK send failed: ";
+  EXPECT_EQ(errors, prefix + std::string(64 * 1024, 'f') + "\n");
+
+  RecordQueue accepted({collector().CollectUrl(id + ";body=3000000"), ""}, "");
+  accepted.Add(Record(2));
+  EXPECT_TRUE(accepted.Flush());
+  EXPECT_EQ(collector().Records(id), std::vector<std::string>{Record(2)});
+}
+
 // A server that finds the batch too large gets it in halves, and halves of
 // halves, until the pieces fit: nothing is lost or sent twice.
 TEST_F(RecordQueueTest, A413SplitsTheBatchUntilThePiecesFit) {
