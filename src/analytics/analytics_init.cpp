@@ -1,6 +1,10 @@
 #include "analytics/analytics_init.h"
 
+#include "analytics/crash_record.h"
+#include "analytics/event_catalogue.h"
 #include "analytics/funnel_events.h"
+#include "analytics/sdk/record_queue.h"
+#include "analytics/sdk/sdk.h"
 #include "support/text.h"
 
 namespace zorvan::analytics {
@@ -8,6 +12,25 @@ namespace zorvan::analytics {
 namespace {
 
 std::string Utf8(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageUtf8); }
+
+// What the crash filter reports, prepared now: the task "崩溃退出" with the
+// group "IN", then "AppCrashed" with the reason "崩溃".
+void PrepareCrashRecords() {
+  ZvEventTask task;
+  task.name = "\xE5\xB4\xA9\xE6\xBA\x83\xE9\x80\x80\xE5\x87\xBA";  // 崩溃退出
+  task.elapsed = std::make_shared<double>(0.0);
+  task.result = std::make_shared<ZvResult>(ZvResult::Success);
+  ZvContextProperties context;
+  ApplyAbValue({{L"AB", L"IN"}}, {static_cast<std::int32_t>(TrackEventType::Task)}, context);
+  zv_transport::PropertiesNode taskProperties = TaskProperties(task);
+  MergeContextProperties(context, TrackEventType::Task, taskProperties);
+  const auto taskRecord = zv_transport::Sdk::BuildTrackRecordText("ZvEventTask", taskProperties);
+  const auto crashRecord =
+      zv_transport::Sdk::BuildTrackRecordText("AppCrashed", CrashProperties("\xE5\xB4\xA9\xE6\xBA\x83"));
+  const zv_transport::NativeFile segment = zv_transport::Sdk::CrashSegment();
+  if (!taskRecord || !crashRecord || segment == zv_transport::kNoNativeFile) return;
+  ArmCrashRecord(*taskRecord + "\n" + *crashRecord + "\n", segment);
+}
 
 }  // namespace
 
@@ -28,8 +51,28 @@ TrackerInitParams TrackerParamsFromSettings(const Installer::InstallerSettings& 
 
 void InitAnalytics() {
   const Installer::InstallerSettings& settings = Installer::TheInstallerSettings();
-  if (!settings.isEnableAppAnalytics) return;
-  InitAnalyticsWith(TrackerParamsFromSettings(settings));
+  InitAnalytics(settings, settings.isEnableAppAnalytics);
+}
+
+void InitAnalytics(const Installer::InstallerSettings& fromSettingsFile, bool enabledNow) {
+  const TrackerInitParams params = TrackerParamsFromSettings(fromSettingsFile);
+  if (!fromSettingsFile.isEnableAppAnalytics || !enabledNow) {
+    // The user said no: nothing goes out, now or later.
+    ForgetStagedRecords(params);
+    return;
+  }
+  InitAnalyticsWith(params);
+}
+
+bool ForgetStagedRecords(const TrackerInitParams& params) {
+  LocalState state(params.logFilePath);
+  if (params.configFileOverride.empty()) {
+    state.resolvePaths(params.appName, false);
+  } else {
+    state.resolvePaths(params.appName, LocalPathInputs{{}, {}, params.configFileOverride, {}}, false);
+  }
+  const std::string journal = state.stagingFilePath();
+  return journal.empty() || zv_transport::RemoveJournal(journal);
 }
 
 void InitAnalyticsWith(const TrackerInitParams& params) {
@@ -39,6 +82,7 @@ void InitAnalyticsWith(const TrackerInitParams& params) {
   auto impl = std::make_unique<AnalyticsTrackerImpl>(params);
   try {
     impl->init();
+    PrepareCrashRecords();
   } catch (...) {
     // Used all the same: without a transport its calls have no effect.
   }

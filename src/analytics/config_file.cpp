@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "analytics/sdk/file_path.h"
+#include "analytics/sdk/journal_file.h"
 #include "support/profile_file.h"
 #include "support/text.h"
 
@@ -27,9 +28,25 @@ bool SameName(const std::string& a, const std::string& b) {
          });
 }
 
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+constexpr std::size_t kMaxConfigBytes = 1024 * 1024;
+
+bool StartsWithMark(const std::string& text) { return text.rfind(kUtf8Mark, 0) == 0; }
+
+// The file's text without a UTF-8 byte-order mark (an editor's, which would
+// otherwise hide the first section).
 std::string ReadAll(const std::string& file) {
-  std::ifstream in(zv_transport::FilePath(file), std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string text = zv_transport::ReadSmallFile(file, kMaxConfigBytes).value_or(std::string());
+  if (StartsWithMark(text)) text.erase(0, 3);
+  return text;
+}
+
+// A value or key is one line of the file, whatever it holds.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
 }
 
 // Cuts to at most `bytes` without splitting a UTF-8 character.
@@ -67,7 +84,7 @@ std::string SetConfigValueInText(const std::string& text, const std::string& sec
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }
-  const std::string entry = key + "=" + value;
+  const std::string entry = OneLine(key) + "=" + OneLine(value);
   bool inSection = false;
   std::size_t sectionEnd = lines.size();
   bool found = false;
@@ -108,11 +125,15 @@ std::string SetConfigValueInText(const std::string& text, const std::string& sec
 
 bool WriteConfigValues(const std::string& file, const std::string& section,
                        const std::vector<std::pair<std::string, std::string>>& values) {
-  std::string text = ReadAll(file);
+  if (file.empty()) return false;
+  const std::string old = zv_transport::ReadSmallFile(file, kMaxConfigBytes).value_or(std::string());
+  const bool marked = StartsWithMark(old);
+  std::string text = marked ? old.substr(3) : old;
   for (const auto& [key, value] : values) text = SetConfigValueInText(text, section, key, value);
-  std::ofstream out(zv_transport::FilePath(file), std::ios::binary | std::ios::trunc);
-  out << text;
-  return static_cast<bool>(out.flush());
+  if (marked) text.insert(0, kUtf8Mark);
+  // A new file renamed over the old: a kill or a power cut leaves one of the
+  // two whole, never an empty identity.
+  return zv_transport::ReplaceFileDurably(file, text);
 }
 
 }  // namespace zorvan::analytics

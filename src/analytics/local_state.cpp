@@ -1,10 +1,19 @@
 #include "analytics/local_state.h"
 
+#include <algorithm>
+#include <cwctype>
 #include <filesystem>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "analytics/config_file.h"
 #include "analytics/sdk/file_path.h"
 #include "analytics/system_facts.h"
+#include "support/debug_log_platform.h"
+#include "support/file_system.h"
+#include "support/text.h"
 
 namespace zorvan::analytics {
 
@@ -32,31 +41,96 @@ bool CreateFolderLevels(const std::string& folder) {
   return std::filesystem::is_directory(zv_transport::FilePath(folder), error);
 }
 
-void LocalState::resolvePaths(const std::string& appName) {
-  resolvePaths(appName, LocalPathInputs{QueryExecutableFolder(), QueryLocalAppDataFolder(), {}});
+bool IsAcceptableConfigOverride(const std::string& path, const std::string& userDataFolder) {
+  namespace fs = std::filesystem;
+  if (path.size() < 5 || userDataFolder.empty()) return false;
+  std::string extension = path.substr(path.size() - 4);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension != ".ini") return false;
+  auto comparable = [](const std::string& text) {
+    std::wstring wide = Utils::ToWide(text, Utils::kCodePageUtf8);
+#ifdef _WIN32
+    // Windows paths: either separator, no regard to case.
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    std::transform(wide.begin(), wide.end(), wide.begin(), [](wchar_t c) { return std::towlower(c); });
+#endif
+    return fs::path(wide);
+  };
+  const fs::path file = comparable(path);
+  const fs::path base = comparable(userDataFolder).lexically_normal();
+  if (!file.is_absolute() || !base.is_absolute()) return false;
+  for (const fs::path& part : file) {
+    if (part == "..") return false;
+  }
+  const fs::path inside = file.lexically_normal().lexically_relative(base);
+  return !inside.empty() && *inside.begin() != ".." && *inside.begin() != ".";
 }
 
-void LocalState::resolvePaths(const std::string& appName, const LocalPathInputs& inputs) {
+namespace {
+
+// Without a per-user data folder the state goes to the temporary folder (on
+// a shared one, into a folder only this user can change), never somewhere
+// relative to the working directory of an elevated process.
+std::string TemporaryBase() {
+  std::string base = Utils::ToNarrow(Utils::TempFolder(), Utils::kCodePageUtf8);
+  while (!base.empty() && (base.back() == '/' || base.back() == '\\')) base.pop_back();
+  if (base.empty()) return base;
+#ifndef _WIN32
+  base += "/talvorin-" + std::to_string(::geteuid());
+  if (!Utils::MakePrivateDirectory(Utils::ToWide(base, Utils::kCodePageUtf8))) return std::string();
+#endif
+  return base;
+}
+
+}  // namespace
+
+void LocalState::resolvePaths(const std::string& appName, bool createFolders) {
+  resolvePaths(appName,
+               LocalPathInputs{QueryExecutableFolder(), QueryLocalAppDataFolder(), {}, QueryUserDataFolder()},
+               createFolders);
+}
+
+void LocalState::resolvePaths(const std::string& appName, const LocalPathInputs& inputs, bool createFolders) {
+  auto create = [createFolders](const std::string& path) {
+    if (createFolders) CreateFolderLevels(path);
+  };
   configFile = inputs.configFileOverride;
   if (configFile.empty() && !inputs.executableFolder.empty()) {
-    configFile = ReadConfigValue(inputs.executableFolder + kSeparator + "Set.ini", "Install",
-                                 "ZVAnalyticsIni");
+    const std::string named = ReadConfigValue(inputs.executableFolder + kSeparator + "Set.ini", "Install",
+                                              "ZVAnalyticsIni");
+    if (!named.empty()) {
+      if (IsAcceptableConfigOverride(named, inputs.userDataFolder)) {
+        configFile = named;
+      } else {
+        Utils::EmitLogLine(L"[analytics] Set.ini names an analytics file outside the user's own "
+                           L"application data, or not an .ini file: ignored\r\n");
+      }
+    }
   }
   if (!configFile.empty() && configFile.find_first_of("\\/") != std::string::npos) {
     folder = FolderOfPath(configFile) + kSeparator;
-    CreateFolderLevels(folder);
+    create(folder);
   } else {
-    const std::string base = inputs.baseFolder.empty() ? std::string() : inputs.baseFolder + kSeparator;
-    folder = base + "ZVLocal" + kSeparator;
-    CreateFolderLevels(folder);
+    const std::string baseFolder = inputs.baseFolder.empty() ? TemporaryBase() : inputs.baseFolder;
+    if (baseFolder.empty()) {
+      // Nowhere to keep anything: the state lives in memory for this run.
+      folder.clear();
+      configFile.clear();
+      return;
+    }
+    folder = baseFolder + kSeparator + "ZVLocal" + kSeparator;
+    create(folder);
     folder += appName + kSeparator;
-    CreateFolderLevels(folder);
+    create(folder);
     configFile = folder + appName + "_" + "ZVSConfigure.ini";
   }
   if (logFilePath.empty()) logFilePath = folder + appName + "_" + "ZVSLog.txt";
 }
 
-std::string LocalState::stagingFilePath() const { return folder + kStagingFileName; }
+std::string LocalState::stagingFilePath() const {
+  return folder.empty() ? std::string() : folder + kStagingFileName;
+}
 
 void LocalState::load() {
   userId.clear();

@@ -16,19 +16,24 @@ inline constexpr char kStagingFileName[] = "ZVStaging.jsonl";
 
 struct LocalPathInputs {
   std::string executableFolder;  // where "Set.ini" may name the configuration file
-  std::string baseFolder;        // per-user application data
+  std::string baseFolder;        // per-user application data; empty: the temporary folder
   // A configuration file to use instead of the one "Set.ini" names (for a
   // caller that keeps its state elsewhere); empty: the usual rule.
   std::string configFileOverride;
+  // The user's own local application-data folder: the only place a file
+  // "Set.ini" names is accepted (the file beside the executable may come
+  // from anyone, and the installer runs elevated).
+  std::string userDataFolder;
 };
 
 class LocalState {
  public:
   explicit LocalState(std::string logFile) : logFilePath(std::move(logFile)) {}
 
-  // Folder, configuration file and log file; creates the folders.
-  void resolvePaths(const std::string& appName, const LocalPathInputs& inputs);
-  void resolvePaths(const std::string& appName);  // with the system's folders
+  // Folder, configuration file and log file; creates the folders unless
+  // `createFolders` is false.
+  void resolvePaths(const std::string& appName, const LocalPathInputs& inputs, bool createFolders = true);
+  void resolvePaths(const std::string& appName, bool createFolders = true);  // with the system's folders
   void load();
   void save();
   // Forgets the user when the identity belongs to another server, or there
@@ -55,5 +60,8 @@ class LocalState {
 std::string FolderOfPath(const std::string& path);
 // Creates every missing level of a folder.
 bool CreateFolderLevels(const std::string& folder);
+// True when "Set.ini" may name `path`: a file ending in ".ini" (any case)
+// inside `userDataFolder`, given as an absolute path without "..".
+bool IsAcceptableConfigOverride(const std::string& path, const std::string& userDataFolder);
 
 }  // namespace zorvan::analytics

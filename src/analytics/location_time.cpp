@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "analytics/sdk/transfer_setup.h"
 #include "support/digest.h"
 
 namespace zorvan::analytics {
@@ -28,11 +29,6 @@ struct Control {
 
 std::mutex globalMutex;
 std::shared_ptr<Control> current;
-
-std::size_t Collect(char* data, std::size_t size, std::size_t count, void* target) {
-  static_cast<std::string*>(target)->append(data, size * count);
-  return size * count;
-}
 
 bool HasResult(Control& control) {
   std::unique_lock<std::mutex> lock(control.resultMutex, std::try_to_lock);
@@ -52,21 +48,16 @@ void RequestOnce(CURL* handle, Control& control) {
   curl_easy_setopt(handle, CURLOPT_POSTFIELDS, "");
   curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, 0L);
   curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
-  // The answer names the user's address and place: only the real service.
-  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-  if (!control.config.caBundle.empty()) {
-    curl_easy_setopt(handle, CURLOPT_CAINFO, control.config.caBundle.c_str());
-  }
+  zv_transport::ConfigureAnalyticsTransfer(handle, control.config.caBundle);
   curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, 1000L);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, 2000L);
-  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &Collect);
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &zv_transport::CollectBoundedBody);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &body);
   const CURLcode code = curl_easy_perform(handle);
   long status = 0;
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
   curl_slist_free_all(headers);
+  // A reply past the body's bound is no reply this client reads.
   if (code != CURLE_OK || status != 200) return;
   LocationResult reply;
   {

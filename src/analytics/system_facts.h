@@ -29,6 +29,12 @@ void QueryScreenSize(std::int32_t& width, std::int32_t& height);
 std::string QueryLocalAppDataFolder();
 // The running executable's folder (UTF-8, no trailing separator).
 std::string QueryExecutableFolder();
+// The current user's own local application-data folder in its full form
+// (Windows %LOCALAPPDATA%, Linux $XDG_DATA_HOME), or empty.
+std::string QueryUserDataFolder();
+
+// The platform the records name: "Windows" or "Linux".
+const char* PlatformName();
 
 // Portable forms.
 // The analytics version text for the system's true version numbers.

@@ -57,6 +57,10 @@ std::string QueryLocalAppDataFolder() {
   return std::string(home) + "/.local/share";
 }
 
+std::string QueryUserDataFolder() { return QueryLocalAppDataFolder(); }
+
+const char* PlatformName() { return "Linux"; }
+
 std::string QueryExecutableFolder() {
   const std::string path = Utils::ToNarrow(Utils::GetExecutablePath(), Utils::kCodePageUtf8);
   return std::filesystem::path(path).parent_path().string();

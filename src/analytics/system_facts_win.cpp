@@ -56,6 +56,16 @@ void QueryScreenSize(std::int32_t& width, std::int32_t& height) {
   height = GetSystemMetrics(SM_CYSCREEN);
 }
 
+std::string QueryUserDataFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) {
+    return std::string();
+  }
+  return Utils::ToNarrow(folder, Utils::kCodePageUtf8);
+}
+
+const char* PlatformName() { return "Windows"; }
+
 std::string QueryLocalAppDataFolder() {
   // Windows before 7 keeps per-user data of services out of reach; the
   // common documents folder serves there.

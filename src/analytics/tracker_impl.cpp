@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "analytics/crash_record.h"
 #include "analytics/event_catalogue.h"
 #include "analytics/sdk/http_post.h"
 #include "analytics/sdk/record_builder.h"
@@ -21,11 +22,6 @@ using zv_transport::Sdk;
 // comes from the caller.
 constexpr char kDefaultDebugServerUrl[] = "";
 constexpr char kDefaultReleaseServerUrl[] = "";
-
-std::mutex& WorkerMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
 
 }  // namespace
 
@@ -53,11 +49,11 @@ void AnalyticsTrackerImpl::init() {
   if (!state_->backgroundServicesDisabled) {
     ZvLocationTime::start({locationServiceUrl_, caBundle_});
   }
-  flush_->pending.exchange(0);
+  pending_.exchange(0);
   if (configFileOverride_.empty()) {
     state_->resolvePaths(appName_);
   } else {
-    state_->resolvePaths(appName_, LocalPathInputs{{}, {}, configFileOverride_});
+    state_->resolvePaths(appName_, LocalPathInputs{{}, {}, configFileOverride_, {}});
   }
   if (serverUrl_.empty()) serverUrl_ = debug_ ? kDefaultDebugServerUrl : kDefaultReleaseServerUrl;
   state_->load();
@@ -79,10 +75,10 @@ void AnalyticsTrackerImpl::init() {
   common.SetString("zv_edition", ToText(static_cast<ZvEdition>(edition_), "init"));
   if (!dlAppId_.empty()) common.SetString("zv_dlapp_id", dlAppId_);
   if (!dlAppVersion_.empty()) common.SetString("zv_dlapp_version", dlAppVersion_);
-  common.SetString("zv_app_platform", "Windows");
+  common.SetString("zv_app_platform", PlatformName());
   common.SetString("zv_track_type", "Client");
   common.SetString("zv_sdk_version", "3.3.8");
-  common.SetString("zv_sdk", "WindowsCPP");
+  common.SetString("zv_sdk", std::string(PlatformName()) + "CPP");
   const OsNameAndVersion os = QueryOsNameAndVersion();
   common.SetString("$os", os.name);
   common.SetString("$os_version", os.version);
@@ -98,10 +94,11 @@ void AnalyticsTrackerImpl::init() {
   Sdk::registerCommonProperties(common);
 
   state_->writeAppIdentity(appName_, appVersion_, appStore_);
-  if (!state_->backgroundServicesDisabled) {
-    stopFlushThread_ = false;
-    flushThread_ = std::thread([this] { FlushThread(); });
-  }
+  stopping_ = false;
+  // Records an earlier run left in the journal (a crash's among them) go
+  // out now rather than at this run's end.
+  flushRequested_ = Sdk::QueuedCount() > 0;
+  flushThread_ = std::thread([this] { FlushThread(); });
 }
 
 AnalyticsTrackerImpl::~AnalyticsTrackerImpl() {
@@ -118,24 +115,22 @@ AnalyticsTrackerImpl::~AnalyticsTrackerImpl() {
     } catch (...) {
     }
   }
-  stopFlushThread_ = true;
-  if (flushThread_.joinable()) flushThread_.join();
-  {
-    // A worker still on its way would otherwise count a record after the
-    // final flush decided there was nothing to send.
-    std::unique_lock<std::mutex> lock(flush_->workersMutex);
-    flush_->workersDone.wait(lock, [this] { return flush_->activeWorkers == 0; });
-  }
-  if (transportStarted_ && flush_->pending.load() > 0) {
-    std::lock_guard<std::mutex> lock(WorkerMutex());
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      if (Sdk::Flush()) {
-        flush_->pending.exchange(0);
-        break;
-      }
+  if (flushThread_.joinable()) {
+    // The final flush runs on the flush thread, which may be in the middle
+    // of a request: one deadline bounds both, so that the end of the program
+    // (and the single-instance lock it holds) never waits on a server that
+    // does not answer.
+    {
+      std::lock_guard<std::mutex> lock(flushMutex_);
+      stopping_ = true;
+      exitDeadline_ = std::chrono::steady_clock::now() + kExitFlushBudget;
+      Sdk::CutOff(exitDeadline_);
     }
+    flushWake_.notify_all();
+    flushThread_.join();
   }
   if (!state_->backgroundServicesDisabled) ZvLocationTime::stop();
+  DisarmCrashRecord();
   if (transportStarted_) Sdk::Shutdown();
   state_.reset();
   if (logger_) logger_->close();
@@ -156,92 +151,97 @@ void AnalyticsTrackerImpl::Send(TrackEventType kind, const std::string& eventNam
   switch (flushClass) {
     case FlushClass::Now: notifySend(true); break;
     case FlushClass::Count:
-      flush_->pending.fetch_add(1);
+      pending_.fetch_add(1);
       notifySend(false);
       break;
     case FlushClass::Later: notifySend(false); break;
   }
+  // The funnel's tasks mark its phases: the journal goes to disk there.
+  if (kind == TrackEventType::Task) Wake(false, true);
 }
 
 void AnalyticsTrackerImpl::notifySend(bool flushNow) {
   if (!flushNow) {
-    // Counting an event is one atomic add: done here, it costs the reporting
-    // thread neither a worker thread nor a wait.
-    FlushWorker(flush_, false);
+    // Counting an event is one atomic add: it costs the reporting thread
+    // neither a thread nor a wait.
+    pending_.fetch_add(1);
     return;
   }
-  if (zv_transport::LastSendSucceeded()) {
-    FlushWorker(flush_, flushNow);
-    return;
+  // Sent even when nothing was counted: an event that asks to go out now
+  // must not wait for the program's end.
+  if (!zv_transport::LastSendSucceeded()) {
+    Utils::EmitLogLine(L"[Analytics] Sending messages asynchronously\r\n");
   }
-  Utils::EmitLogLine(L"[Analytics] Sending messages asynchronously\r\n");
-  {
-    std::lock_guard<std::mutex> lock(flush_->workersMutex);
-    ++flush_->activeWorkers;
-  }
-  std::shared_ptr<FlushShared> shared = flush_;
-  try {
-    std::thread([shared, flushNow] {
-      FlushWorker(shared, flushNow);
-      std::lock_guard<std::mutex> lock(shared->workersMutex);
-      if (--shared->activeWorkers == 0) shared->workersDone.notify_all();
-    }).detach();
-  } catch (const std::system_error&) {
-    // No thread to be had: count the event here; the next flush sends it.
-    FlushWorker(shared, false);
-    std::lock_guard<std::mutex> lock(shared->workersMutex);
-    if (--shared->activeWorkers == 0) shared->workersDone.notify_all();
-  }
+  Wake(true, false);
 }
 
-void AnalyticsTrackerImpl::FlushWorker(const std::shared_ptr<FlushShared>& shared, bool flushNow) {
-  if (!flushNow) {
-    // Counting needs no lock, and must never wait behind a flush that is
-    // talking to the network on another thread.
-    shared->pending.fetch_add(1);
-    return;
+void AnalyticsTrackerImpl::Wake(bool flush, bool sync) {
+  {
+    std::lock_guard<std::mutex> lock(flushMutex_);
+    flushRequested_ = flushRequested_ || flush;
+    syncRequested_ = syncRequested_ || sync;
   }
-  std::lock_guard<std::mutex> lock(WorkerMutex());
-  for (int attempt = 0; attempt < 3 && shared->pending.load() > 0; ++attempt) {
-    if (Sdk::Flush()) {
-      shared->pending.exchange(0);
-      return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  flushWake_.notify_all();
 }
 
 void AnalyticsTrackerImpl::FlushThread() {
-  auto flushPending = [this] {
-    if (flush_->pending.load() > 0) {
-      std::lock_guard<std::mutex> lock(WorkerMutex());
-      if (Sdk::Flush()) flush_->pending.exchange(0);
+  using Clock = std::chrono::steady_clock;
+  constexpr auto kPeriod = std::chrono::seconds(10);
+  constexpr auto kOneFlush = std::chrono::milliseconds(3000);
+  const bool background = !state_->backgroundServicesDisabled;
+  Clock::time_point retryAt = Clock::time_point::max();
+  std::unique_lock<std::mutex> lock(flushMutex_);
+  for (;;) {
+    const Clock::time_point periodEnd = background ? Clock::now() + kPeriod : Clock::time_point::max();
+    const bool woken = flushWake_.wait_until(lock, std::min(periodEnd, retryAt), [this] {
+      return stopping_ || flushRequested_ || syncRequested_;
+    });
+    if (stopping_) break;
+    const bool sync = syncRequested_;
+    bool flush = flushRequested_ || Clock::now() >= retryAt;
+    flushRequested_ = syncRequested_ = false;
+    lock.unlock();
+    if (sync) Sdk::Sync();
+    if (!woken && background) {
+      BackgroundRound();
+      flush = flush || pending_.load() > 0;
     }
-  };
-  while (!stopFlushThread_) {
-    flushPending();
-    if (stopFlushThread_) break;
-    for (int step = 0; step < 200 && !stopFlushThread_; ++step) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    LocationResult location;
-    if (ZvLocationTime::takeResult(location)) {
-      bool ran = false;
-      {
-        std::lock_guard<std::mutex> lock(loginMutex_);
-        state_->lastLocation = location;
-        ran = state_->pendingLogin.has_value();
+    retryAt = Clock::time_point::max();
+    if (flush) {
+      if (Sdk::Flush(Clock::now() + kOneFlush)) {
+        pending_.exchange(0);
+      } else if (Sdk::NotBefore() > Clock::now() && Sdk::QueuedCount() > 0) {
+        retryAt = Sdk::NotBefore();  // the server asked for a pause
       }
-      if (ran) {
-        try {
-          RunPendingLogin(&location);
-        } catch (...) {
-        }
-        notifySend(true);
-      }
     }
-    flushPending();
+    lock.lock();
   }
+  const Clock::time_point deadline = exitDeadline_;
+  lock.unlock();
+  for (int attempt = 0; attempt < 3 && Sdk::QueuedCount() > 0 && Clock::now() < deadline; ++attempt) {
+    if (Sdk::Flush(deadline)) {
+      pending_.exchange(0);
+      break;
+    }
+  }
+  Sdk::Sync();
+}
+
+void AnalyticsTrackerImpl::BackgroundRound() {
+  LocationResult location;
+  if (!ZvLocationTime::takeResult(location)) return;
+  bool waiting = false;
+  {
+    std::lock_guard<std::mutex> lock(loginMutex_);
+    state_->lastLocation = location;
+    waiting = state_->pendingLogin.has_value();
+  }
+  if (!waiting) return;
+  try {
+    RunPendingLogin(&location);
+  } catch (...) {
+  }
+  pending_.fetch_add(1);
 }
 
 void AnalyticsTrackerImpl::RunPendingLogin(const LocationResult* location) {

@@ -1,12 +1,16 @@
 // The one implementation of the tracker: validation and properties per the
-// catalogue, the common properties, and the flushing. Counted and later
-// events only count (one atomic add on the reporting thread); events that
-// ask for an immediate flush flush on the reporting thread while the service
-// answers, otherwise on a short detached worker; a periodic thread runs when
-// background services do; the tracker's end flushes what was counted.
+// catalogue, the common properties, and the flushing. Every record is in the
+// journal once queued; counted and later events only count (one atomic add
+// on the reporting thread), and the funnel's tasks mark the moments the
+// journal is forced to disk. One flush thread per tracker does all sending:
+// events that ask for an immediate flush wake it, records left by earlier
+// runs are sent when it starts, it runs periodically when background
+// services do, and the tracker's end has it send what is queued within a
+// bound of three seconds.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -37,15 +41,8 @@ struct TrackerInitParams {
   bool backgroundServices = false;
 };
 
-// What flush workers share with the tracker. Held by shared pointer so that a
-// detached worker never touches a tracker that is gone; the tracker also
-// waits for its workers before its final flush.
-struct FlushShared {
-  std::atomic<std::int32_t> pending{0};
-  std::mutex workersMutex;
-  std::condition_variable workersDone;
-  int activeWorkers = 0;
-};
+// How long the final flush at the tracker's end may take in all.
+inline constexpr std::chrono::milliseconds kExitFlushBudget{3000};
 
 class AnalyticsTrackerImpl : public AnalyticsTracker {
  public:
@@ -61,15 +58,18 @@ class AnalyticsTrackerImpl : public AnalyticsTracker {
   TrackLogger* getLogger() override { return logger_.get(); }
 
   const LocalState& localState() const { return *state_; }
-  std::int32_t pendingCount() const { return flush_->pending.load(); }
+  std::int32_t pendingCount() const { return pending_.load(); }
 
  private:
   enum class FlushClass { Now, Count, Later };
   void Send(TrackEventType kind, const std::string& eventName, zv_transport::PropertiesNode properties,
             const ZvContextProperties* context, FlushClass flushClass);
   void notifySend(bool flushNow);
-  static void FlushWorker(const std::shared_ptr<FlushShared>& shared, bool flushNow);
+  // Asks the flush thread to send what is queued, or to force the journal
+  // to disk.
+  void Wake(bool flush, bool sync);
   void FlushThread();
+  void BackgroundRound();
   AppIdentity App() const { return {appName_, appVersion_, appStore_}; }
   LocaleParts Locale() const;
   void RunPendingLogin(const LocationResult* location);
@@ -81,9 +81,14 @@ class AnalyticsTrackerImpl : public AnalyticsTracker {
   std::unique_ptr<LocalState> state_;
   std::string locationServiceUrl_, caBundle_, configFileOverride_;
   bool transportStarted_ = false;
-  std::shared_ptr<FlushShared> flush_ = std::make_shared<FlushShared>();
+  std::atomic<std::int32_t> pending_{0};
   std::mutex loginMutex_;
-  std::atomic<bool> stopFlushThread_{false};
+  std::mutex flushMutex_;
+  std::condition_variable flushWake_;
+  bool flushRequested_ = false;
+  bool syncRequested_ = false;
+  bool stopping_ = false;
+  std::chrono::steady_clock::time_point exitDeadline_;
   std::thread flushThread_;
 };
 

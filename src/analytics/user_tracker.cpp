@@ -4,6 +4,7 @@
 
 #include "analytics/sdk/record_builder.h"
 #include "analytics/sdk/sdk.h"
+#include "analytics/system_facts.h"
 #include "analytics/zv_exception.h"
 
 namespace zorvan::analytics {
@@ -142,7 +143,7 @@ void NativeUserTracker::AfterActivity(const AppIdentity& app, const OsNameAndVer
   ProfileUserPropertyString("zv_os", os.name);
   ProfileUserPropertyString("zv_os_version", os.version);
   ProfileUserPropertyString("zv_app_store", app.appStore);
-  ProfileUserPropertyString("zv_app_platform", "Windows");
+  ProfileUserPropertyString("zv_app_platform", PlatformName());
   ProfileUserPropertyString("zv_last_app_id", app.appName);
   ProfileUserPropertyString("zv_last_app_version", app.appVersion);
   ProfileUserPropertyString("$ios_install_source", "android_id=123##imei=1234##mac=123");

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "analytics/analytics_init.h"
+#include "analytics/crash_record.h"
 #include "analytics/funnel_events.h"
 #include "app/command_line.h"
 #include "app/console_platform.h"
@@ -20,11 +21,6 @@
 namespace Installer {
 
 namespace {
-
-void ReportCrashExit() {
-  zorvan::analytics::ReportTask(L"崩溃退出", 0.0f, L"", {{L"AB", L"IN"}});
-  zorvan::analytics::ReportCrash();
-}
 
 void WriteToStandardError(const std::string& text) {
   std::fputs(text.c_str(), stderr);
@@ -52,7 +48,9 @@ int RunWindowOrExplain(const WindowRunner& runWindow) {
 }  // namespace
 
 int RunInstallerProcess(const WindowRunner& runWindow) {
-  InstallCrashReporter(&ReportCrashExit);
+  // The crash's records were prepared when analytics started; the report
+  // only appends them to the journal, which is safe in a dying process.
+  InstallCrashReporter(&zorvan::analytics::AppendCrashRecord);
   HardenDllSearchPath();
 
   InstallerSettings& settings = TheInstallerSettings();
@@ -70,8 +68,11 @@ int RunInstallerProcess(const WindowRunner& runWindow) {
     return kExitAnotherCopyRunning;
   }
 
-  zorvan::analytics::InitAnalytics();
+  // Analytics starts once the user's choice is known (a command line that
+  // turns it off must leave no trace), with the names the settings file gave.
+  const InstallerSettings fromSettingsFile = settings;
   applyCommandLine();
+  zorvan::analytics::InitAnalytics(fromSettingsFile, settings.isEnableAppAnalytics);
 
   int code = kExitInstalled;
   if (settings.silent) {
@@ -81,7 +82,9 @@ int RunInstallerProcess(const WindowRunner& runWindow) {
     code = RunWindowOrExplain(runWindow);
   }
 
-  if (settings.isEnableAppAnalytics) zorvan::analytics::ShutdownAnalytics();
+  // Whichever way analytics was turned off, the tracker ends here, in order,
+  // before libcurl does.
+  zorvan::analytics::ShutdownAnalytics();
   if (curlStarted) curl_global_cleanup();
   lock.reset();
   return code;

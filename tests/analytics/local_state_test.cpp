@@ -6,6 +6,7 @@
 
 #include "analytics/config_file.h"
 #include "analytics/sdk/file_path.h"
+#include "support/file_system.h"
 #include "support/process_info.h"
 #include "support/text.h"
 #include "test_support.h"
@@ -19,7 +20,7 @@ const std::string kSep(1, static_cast<char>(Utils::kPathSeparator));
 
 class LocalStateTest : public ::testing::Test {
  protected:
-  LocalPathInputs Inputs() const { return {Utf8(dir_.File(L"exe")), Utf8(dir_.File(L"data")), {}}; }
+  LocalPathInputs Inputs() const { return {Utf8(dir_.File(L"exe")), Utf8(dir_.File(L"data")), {}, {}}; }
   TestSupport::TempDir dir_;
 };
 
@@ -34,16 +35,67 @@ TEST_F(LocalStateTest, FoldersAndFilesFollowTheApplicationName) {
   EXPECT_TRUE(std::filesystem::is_directory(zv_transport::FilePath(folder)));
 }
 
-TEST_F(LocalStateTest, SetIniBesideTheExecutableNamesTheConfigurationFile) {
-  const std::string named = Utf8(dir_.File(L"elsewhere")) + kSep + "deep" + kSep + "a.ini";
+// "Set.ini" beside the executable (often the Downloads folder) may come from
+// anyone, and the installer runs elevated: it may name only an ".ini" file
+// inside the user's own application data. Otherwise it is ignored and
+// nothing is created where it points.
+TEST_F(LocalStateTest, SetIniNamesAConfigurationFileOnlyInsideTheUsersOwnData) {
   ASSERT_TRUE(std::filesystem::create_directories(std::filesystem::path(dir_.File(L"exe"))));
-  ASSERT_TRUE(TestSupport::WriteFileBytes(dir_.File(L"exe") + Utils::kPathSeparator + L"Set.ini",
-                                          "[Install]\r\nZVAnalyticsIni=" + named + "\r\n"));
+  const std::string user = Utf8(dir_.File(L"user"));
+  const std::string outside = Utf8(dir_.File(L"elsewhere"));
+  struct Case {
+    std::string named;
+    bool honoured;
+  };
+  const Case cases[] = {
+      {user + kSep + "deep" + kSep + "a.ini", true},
+      {user + kSep + "A.INI", true},
+      {outside + kSep + "deep" + kSep + "a.ini", false},
+      {user + kSep + "deep" + kSep + "a.txt", false},
+      {user + kSep + ".." + kSep + "elsewhere" + kSep + "a.ini", false},
+      {user + "-twin" + kSep + "a.ini", false},
+      {"relative" + kSep + "a.ini", false},
+      {user, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.named);
+    EXPECT_EQ(IsAcceptableConfigOverride(c.named, user), c.honoured);
+    ASSERT_TRUE(TestSupport::WriteFileBytes(dir_.File(L"exe") + Utils::kPathSeparator + L"Set.ini",
+                                            "[Install]\r\nZVAnalyticsIni=" + c.named + "\r\n"));
+    LocalPathInputs inputs = Inputs();
+    inputs.userDataFolder = user;
+    LocalState state("");
+    state.resolvePaths("App", inputs);
+    if (c.honoured) {
+      EXPECT_EQ(state.configFile, c.named);
+      EXPECT_EQ(state.folder, FolderOfPath(c.named) + kSep);
+    } else {
+      EXPECT_EQ(state.configFile, Utf8(dir_.File(L"data")) + kSep + "ZVLocal" + kSep + "App" + kSep +
+                                      "App_ZVSConfigure.ini");
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(dir_.File(L"elsewhere"))));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(dir_.File(L"relative"))));
+#ifdef _WIN32
+  EXPECT_TRUE(IsAcceptableConfigOverride("C:/Users/Me/AppData/Local/x/a.ini", "c:\\users\\me\\appdata\\local"));
+#endif
+}
+
+// Without a per-user data folder the state goes to the temporary folder,
+// never to a folder relative to the working directory.
+TEST_F(LocalStateTest, WithoutADataFolderTheStateGoesToTheTemporaryFolder) {
+  const TestSupport::TempDir temp;
+  const TestSupport::ScopedEnvironmentVariable tmpdir("TMPDIR", Utf8(temp.path()));
+  const TestSupport::ScopedEnvironmentVariable tmp("TMP", Utf8(temp.path()));
+  const TestSupport::ScopedEnvironmentVariable temp2("TEMP", Utf8(temp.path()));
   LocalState state("");
-  state.resolvePaths("App", Inputs());
-  EXPECT_EQ(state.configFile, named);
-  EXPECT_EQ(state.folder, Utf8(dir_.File(L"elsewhere")) + kSep + "deep" + kSep);
-  EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::path(dir_.File(L"elsewhere"))));
+  state.resolvePaths("App", LocalPathInputs{Utf8(dir_.File(L"exe")), "", {}, {}});
+  const std::string base = Utf8(temp.path());
+  ASSERT_EQ(state.folder.compare(0, base.size(), base), 0) << state.folder;
+  EXPECT_TRUE(std::filesystem::path(zv_transport::FilePath(state.folder)).is_absolute());
+  EXPECT_EQ(state.configFile, state.folder + "App_ZVSConfigure.ini");
+  state.load();
+  EXPECT_EQ(ReadConfigValue(state.configFile, "Base", "DistinctId"), state.distinctId);
 }
 
 TEST_F(LocalStateTest, AFirstRunMakesAnIdentityTheNextRunKeeps) {
@@ -111,6 +163,29 @@ TEST(ConfigFile, ValuesReadBackAreCutAt127Bytes) {
   EXPECT_EQ(ReadConfigValue(file, "Base", "Long"), std::string(127, 'v'));
   EXPECT_EQ(ReadConfigValue(file, "BASE", "short"), "s");
   EXPECT_EQ(ReadConfigValue(file, "Base", "Missing"), "");
+}
+
+// The identity file is replaced whole (never left empty or half written),
+// a value never spills into a second line, and a byte-order mark an editor
+// put in front of the first section neither hides it nor is lost.
+TEST(ConfigFile, WritesAreWholeOneLinePerValueAndKeepAByteOrderMark) {
+  TestSupport::TempDir dir;
+  const std::string file = Utf8(dir.File(L"c.ini"));
+  ASSERT_TRUE(TestSupport::WriteFileBytes(dir.File(L"c.ini"), "\xEF\xBB\xBF[Base]\r\nDistinctId=KEEP-ME\r\n"));
+  EXPECT_EQ(ReadConfigValue(file, "Base", "DistinctId"), "KEEP-ME");
+  ASSERT_TRUE(WriteConfigValues(file, "Base", {{"UserId", "a\r\n[Base]\nDistinctId=evil"}}));
+  EXPECT_EQ(TestSupport::ReadFileBytes(dir.File(L"c.ini")),
+            "\xEF\xBB\xBF[Base]\r\nDistinctId=KEEP-ME\r\nUserId=a  [Base] DistinctId=evil\r\n");
+  EXPECT_EQ(ReadConfigValue(file, "Base", "DistinctId"), "KEEP-ME");
+  EXPECT_FALSE(Utils::FileExists(dir.File(L"c.ini.new")));
+
+  LocalState state("");
+  state.configFile = file;
+  state.load();
+  EXPECT_EQ(state.distinctId, "KEEP-ME");
+
+  // A folder that cannot hold the file: the write says so.
+  EXPECT_FALSE(WriteConfigValues(Utf8(dir.File(L"missing")) + kSep + "c.ini", "Base", {{"K", "v"}}));
 }
 
 }  // namespace

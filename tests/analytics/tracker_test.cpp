@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <thread>
 
 #include "analytics/analytics_init.h"
@@ -17,6 +18,7 @@
 #include "analytics/system_facts.h"
 #include "app/installer_settings.h"
 #include "package_server_fixture.h"
+#include "support/child_process.h"
 #include "support/process_info.h"
 #include "support/text.h"
 #include "test_support.h"
@@ -68,10 +70,15 @@ std::string ExpectedTaskProperties(const std::string& name) {
   p.SetString("zv_app_store", "TalvorinInstaller.exe");
   p.SetString("zv_edition", "china");
   p.SetString("zv_dlapp_id", "Talvorin");
+#ifdef _WIN32
   p.SetString("zv_app_platform", "Windows");
+  p.SetString("zv_sdk", "WindowsCPP");
+#else
+  p.SetString("zv_app_platform", "Linux");
+  p.SetString("zv_sdk", "LinuxCPP");
+#endif
   p.SetString("zv_track_type", "Client");
   p.SetString("zv_sdk_version", "3.3.8");
-  p.SetString("zv_sdk", "WindowsCPP");
   const OsNameAndVersion os = QueryOsNameAndVersion();
   p.SetString("$os", os.name);
   p.SetString("$os_version", os.version);
@@ -353,6 +360,99 @@ TEST_F(TrackerTest, WithBackgroundServicesTheLocationIsRememberedAndTheEndStillF
   EXPECT_EQ(ReadConfigValue(ConfigFile(), "Local", "AssistIP"), "203.0.113.7");
   EXPECT_EQ(ReadConfigValue(ConfigFile(), "Local", "City"), "Loopback");
   EXPECT_FALSE(ZvLocationTime::takeResult(location));
+}
+
+// An event that asks to go out now is sent while the program runs, even
+// when no counted event is pending, and never on the reporting thread.
+TEST_F(TrackerTest, AFlushNowEventIsSentAtOnceEvenWithNothingCounted) {
+  const std::string id = TestSupport::PackageServer::NewId("flush-now");
+  InitAnalyticsWith(Params(Collector::Shared().CollectUrl(id + ";delay=300")));
+  ReportTask(L"下载器启动", 0.0f, L"", kGroupIn);
+  ReportCrash();
+  std::vector<std::string> records;
+  for (int i = 0; i < 1000 && records.size() < 2; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    records = Collector::Shared().Records(id);
+  }
+  ASSERT_EQ(records.size(), 2u) << testing::PrintToString(Collector::Shared().Log(id));
+  EXPECT_EQ(Member(records[1], "event"), "AppCrashed");
+  ShutdownAnalytics();
+  EXPECT_EQ(Collector::Shared().Records(id).size(), 2u);
+  EXPECT_EQ(TestSupport::ReadFileBytes(StagingFile()), "");
+}
+
+// A collector that takes the connection and never answers: the tracker's
+// end is bounded (the bound itself is measured in bench/), and what could
+// not go out stays in the journal for the next run, which sends it once.
+TEST_F(TrackerTest, AServerThatNeverAnswersLeavesTheRecordsForTheNextRun) {
+  const std::string stalled = TestSupport::PackageServer::NewId("never");
+  InitAnalyticsWith(Params(Collector::Shared().CollectUrl(stalled + ";stall;hold=30")));
+  for (int i = 0; i < 35; ++i) ReportTask(L"t" + std::to_wstring(i), 0.0f, L"", kGroupIn);
+  ReportCrash();  // the flush thread is in a request when the end comes
+  for (int i = 0; i < 1000 && Collector::Shared().Log(stalled).empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  testing::internal::CaptureStderr();
+  const auto start = std::chrono::steady_clock::now();
+  ShutdownAnalytics();
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  testing::internal::GetCapturedStderr();
+  RecordProperty("shutdown_ms", static_cast<int>(took.count()));
+  std::cout << "the tracker's end took " << took.count() << " ms with a server that never answers\n";
+  const std::string staged = TestSupport::ReadFileBytes(StagingFile());
+  EXPECT_EQ(std::count(staged.begin(), staged.end(), '\n'), 36) << staged.size();
+
+  const std::string id = TestSupport::PackageServer::NewId("never-next");
+  InitAnalyticsWith(Params(Collector::Shared().CollectUrl(id)));
+  ShutdownAnalytics();
+  const auto records = Collector::Shared().Records(id);
+  ASSERT_EQ(records.size(), 36u) << testing::PrintToString(Collector::Shared().Log(id));
+  EXPECT_EQ(Member(records[0], "zv_task_name"), "t0");
+  EXPECT_EQ(Member(records[35], "event"), "AppCrashed");
+}
+
+// A real crash of a real process under the installer's crash report: the
+// records prepared in advance reach the journal's crash segment, and the
+// next run sends them with what the crashed run had queued, each once.
+TEST_F(TrackerTest, ACrashLeavesItsRecordsForTheNextRun) {
+#ifdef _WIN32
+  const std::wstring child = TestSupport::ProgramFolder() + L"\\talvorin-app-child.exe";
+  const char* kinds[] = {"segv"};  // an access violation
+#else
+  const std::wstring child = TestSupport::ProgramFolder() + L"/talvorin-app-child";
+  const char* kinds[] = {"segv", "abort"};
+#endif
+  for (const char* kind : kinds) {
+    SCOPED_TRACE(kind);
+    const std::string crashed = TestSupport::PackageServer::NewId("crashed");
+    Utils::ChildProcess process;
+    process.Start(L"\"" + child + L"\" analytics-crash \"" +
+                  Utils::ToWide(Collector::Shared().CollectUrl(crashed), Utils::kCodePageUtf8) + L"\" \"" +
+                  Utils::ToWide(ConfigFile(), Utils::kCodePageUtf8) + L"\" " +
+                  Utils::ToWide(kind, Utils::kCodePageUtf8));
+    char buffer[256];
+    while (process.ReadOutput(buffer, sizeof buffer) > 0) {
+    }
+    EXPECT_NE(process.WaitForExit(), 0u);
+    EXPECT_TRUE(Collector::Shared().Log(crashed).empty());
+
+    const std::string id = TestSupport::PackageServer::NewId("after-crash");
+    InitAnalyticsWith(Params(Collector::Shared().CollectUrl(id)));
+    ShutdownAnalytics();
+    const auto records = Collector::Shared().Records(id);
+    ASSERT_EQ(records.size(), 3u) << testing::PrintToString(Collector::Shared().Log(id));
+    EXPECT_EQ(Member(records[0], "zv_task_name"), "开始下载大包");
+    EXPECT_EQ(Member(records[1], "zv_task_name"), "崩溃退出");
+    EXPECT_EQ(Member(records[1], "zvc_ab"), "IN");
+    EXPECT_EQ(Member(records[2], "event"), "AppCrashed");
+    EXPECT_EQ(Member(records[2], "app_crashed_reason"), "崩溃");
+    // Stamped when the crash happened, not when the records were prepared.
+    auto time = [](const std::string& record) {
+      return std::stoll(record.substr(record.rfind("\"time\":") + 7, 13));
+    };
+    EXPECT_GE(time(records[2]), time(records[0]));
+    EXPECT_EQ(TestSupport::ReadFileBytes(StagingFile()), "");
+  }
 }
 
 }  // namespace

@@ -79,6 +79,14 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
       ok = ParseNumber(value, 0, 1000000, scenario.faulty);
     } else if (name == "no-ip" && equals == std::string::npos) {
       scenario.noIp = true;
+    } else if (name == "delay") {
+      ok = ParseNumber(value, 1, 60000, scenario.delayMs);
+    } else if (name == "max-records") {
+      ok = ParseNumber(value, 1, 30, scenario.maxRecords);
+    } else if (name == "body") {
+      ok = ParseNumber(value, 1, 16 * 1024 * 1024, scenario.bodyBytes);
+    } else if (name == "retry-after") {
+      ok = ParseNumber(value, 0, 86400, scenario.retryAfter);
     } else {
       error = "unknown option \"" + name + "\"";
       return false;
@@ -91,8 +99,9 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
   return true;
 }
 
-void CollectorService::Hold(int seconds) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+void CollectorService::Hold(int seconds, int milliseconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds) +
+                     std::chrono::milliseconds(milliseconds);
   while (!stopping_ && std::chrono::steady_clock::now() < until) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
@@ -131,11 +140,20 @@ void CollectorService::Collect(const std::string& scenarioText, const httplib::R
     response.set_content(batch.error + "\n", "text/plain");
     return;
   }
+  if (scenario.maxRecords > 0 && static_cast<int>(batch.records.size()) > scenario.maxRecords) {
+    AddLog(scenario.id, "collect 413 " + std::to_string(batch.records.size()) + " not kept");
+    response.status = 413;
+    response.set_content("too many records\n", "text/plain");
+    return;
+  }
   if (fault && scenario.status != 200) {
     AddLog(scenario.id, "collect " + std::to_string(scenario.status) + " " +
                             std::to_string(batch.records.size()) + " not kept");
     response.status = scenario.status;
-    response.set_content("fault\n", "text/plain");
+    if (scenario.retryAfter >= 0) response.set_header("Retry-After", std::to_string(scenario.retryAfter));
+    response.set_content(scenario.bodyBytes > 0 ? std::string(static_cast<std::size_t>(scenario.bodyBytes), 'f')
+                                                : std::string("fault\n"),
+                         "text/plain");
     return;
   }
   {
@@ -148,8 +166,16 @@ void CollectorService::Collect(const std::string& scenarioText, const httplib::R
       for (const std::string& record : batch.records) out << record << '\n';
     }
   }
+  // Kept before the pause: a client that dies waiting has delivered the
+  // batch all the same, and will send it again.
+  if (scenario.delayMs > 0) Hold(0, scenario.delayMs);
   response.status = 200;
-  response.set_content("{\"code\":0}", "application/json");
+  if (scenario.bodyBytes > 0) {
+    response.set_content(std::string(static_cast<std::size_t>(scenario.bodyBytes), ' ') + "{\"code\":0}",
+                         "application/json");
+  } else {
+    response.set_content("{\"code\":0}", "application/json");
+  }
 }
 
 void CollectorService::Location(const std::string& scenarioText, const httplib::Request& request,

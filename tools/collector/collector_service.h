@@ -21,6 +21,10 @@ struct Scenario {
   int hold = 10;         // seconds
   int faulty = -1;       // the fault hits only the first K requests (-1: all)
   bool noIp = false;     // location reply without "ip"
+  int delayMs = 0;       // keep the batch, then answer 200 this much later
+  int maxRecords = 0;    // answer 413 to a batch of more records (0: any size)
+  int retryAfter = -1;   // seconds in a Retry-After header of a fault answer (-1: none)
+  int bodyBytes = 0;     // a batch answer's body is this many bytes of filler
 };
 
 // Parses "<id>[;option[=value]]..."; false with the reason in `error`.
@@ -50,7 +54,7 @@ class CollectorService {
   bool Faulty(const Scenario& scenario, int requestNumber) const {
     return scenario.faulty < 0 || requestNumber <= scenario.faulty;
   }
-  void Hold(int seconds);
+  void Hold(int seconds, int milliseconds = 0);
   void AddLog(const std::string& id, const std::string& line);
 
   std::string dataDir_;

@@ -13,11 +13,20 @@ std::string LastDigits(const std::string& text, std::size_t count) {
   return text.size() <= count ? text : text.substr(text.size() - count);
 }
 
+// Keys of nested objects follow the rule of top-level keys, at every depth.
+bool NestedKeysPass(const utils::ValueNode& value) {
+  if (value.kind() != utils::ValueNode::kObject) return true;
+  for (const auto& [key, inner] : value.object().entries()) {
+    if (!CheckKey(key, "Property Key") || !NestedKeysPass(inner)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<utils::ObjectNode> BuildRecord(const RecordInput& input, const RecordContext& context) {
   for (const auto& [key, value] : input.properties.entries()) {
-    if (!CheckKey(key, "Property Key")) return std::nullopt;
+    if (!CheckKey(key, "Property Key") || !NestedKeysPass(value)) return std::nullopt;
     if (key == "$time" && value.kind() != utils::ValueNode::kDateTime) {
       std::cerr << "The property '$time' should be DateTime type." << std::endl;
       return std::nullopt;

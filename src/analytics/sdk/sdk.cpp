@@ -24,13 +24,21 @@ struct Transport {
 };
 
 // Shared so that a call on another thread finishes with the transport it
-// started with even while Shutdown runs.
-std::mutex instanceMutex;
-std::shared_ptr<Transport> instance;
+// started with even while Shutdown runs. Never destroyed: a tracker released
+// late in the process's exit still finds the lock and the pointer alive.
+struct Instance {
+  std::mutex mutex;
+  std::shared_ptr<Transport> transport;
+};
+Instance& TheInstance() {
+  static Instance* instance = new Instance;
+  return *instance;
+}
 
 std::shared_ptr<Transport> Current() {
-  std::lock_guard<std::mutex> lock(instanceMutex);
-  return instance;
+  Instance& instance = TheInstance();
+  std::lock_guard<std::mutex> lock(instance.mutex);
+  return instance.transport;
 }
 
 void ResetCommon(PropertiesNode& common) {
@@ -48,11 +56,9 @@ std::int64_t NewTrackId(std::int64_t now) {
   return MakeTrackId(r1, r2, now);
 }
 
-void Queue(const std::string& actionType, const std::string& eventName,
-           const PropertiesNode& properties, const std::string* distinctIdOverride = nullptr,
-           const std::string& originalId = std::string()) {
-  const std::shared_ptr<Transport> transport = Current();
-  if (!transport) return;
+std::optional<std::string> BuildText(const std::shared_ptr<Transport>& transport, const std::string& actionType,
+                                     const std::string& eventName, const PropertiesNode& properties,
+                                     const std::string* distinctIdOverride, const std::string& originalId) {
   RecordInput input{actionType, eventName, properties, {}, originalId};
   std::optional<utils::ObjectNode> record;
   {
@@ -62,7 +68,18 @@ void Queue(const std::string& actionType, const std::string& eventName,
     RecordContext context{&transport->commonProperties, transport->loginFlag, now, NewTrackId(now)};
     record = BuildRecord(input, context);
   }
-  if (record) transport->queue.Add(record->ToJson());
+  if (!record) return std::nullopt;
+  return record->ToJson();
+}
+
+void Queue(const std::string& actionType, const std::string& eventName,
+           const PropertiesNode& properties, const std::string* distinctIdOverride = nullptr,
+           const std::string& originalId = std::string()) {
+  const std::shared_ptr<Transport> transport = Current();
+  if (!transport) return;
+  const std::optional<std::string> text =
+      BuildText(transport, actionType, eventName, properties, distinctIdOverride, originalId);
+  if (text) transport->queue.Add(*text);
 }
 
 PropertiesNode OneString(const std::string& key, const std::string& value) {
@@ -86,8 +103,9 @@ PropertiesNode OneBool(const std::string& key, bool value) {
 bool Sdk::Init(const std::string& stagingFile, const PostTarget& server,
                const std::string& distinctId, bool loginFlag) {
   if (!CheckIdentifier(distinctId, "Distinct ID")) return false;
-  std::lock_guard<std::mutex> lock(instanceMutex);
-  if (instance) return true;
+  Instance& holder = TheInstance();
+  std::lock_guard<std::mutex> lock(holder.mutex);
+  if (holder.transport) return true;
   auto created = std::make_shared<Transport>(server, stagingFile);
   ResetCommon(created->commonProperties);
   created->distinctId = distinctId;
@@ -96,15 +114,16 @@ bool Sdk::Init(const std::string& stagingFile, const PostTarget& server,
     std::lock_guard<std::mutex> randomLock(randomMutex);
     std::srand(static_cast<unsigned>(std::time(nullptr)));
   }
-  instance = std::move(created);
+  holder.transport = std::move(created);
   return true;
 }
 
 void Sdk::Shutdown() {
   std::shared_ptr<Transport> ending;
   {
-    std::lock_guard<std::mutex> lock(instanceMutex);
-    ending.swap(instance);
+    Instance& holder = TheInstance();
+    std::lock_guard<std::mutex> lock(holder.mutex);
+    ending.swap(holder.transport);
   }
   if (ending) ending->queue.Close();
 }
@@ -176,9 +195,40 @@ void Sdk::resetCommonProperties() {
   ResetCommon(transport->commonProperties);
 }
 
-bool Sdk::Flush() {
+bool Sdk::Flush(std::chrono::steady_clock::time_point deadline) {
   const std::shared_ptr<Transport> transport = Current();
-  return transport && transport->queue.Flush();
+  return transport && transport->queue.Flush(deadline);
+}
+
+void Sdk::CutOff(std::chrono::steady_clock::time_point moment) {
+  if (const std::shared_ptr<Transport> transport = Current()) transport->queue.CutOff(moment);
+}
+
+bool Sdk::Sync() {
+  const std::shared_ptr<Transport> transport = Current();
+  return transport && transport->queue.Sync();
+}
+
+std::size_t Sdk::QueuedCount() {
+  const std::shared_ptr<Transport> transport = Current();
+  return transport ? transport->queue.Size() : 0;
+}
+
+std::chrono::steady_clock::time_point Sdk::NotBefore() {
+  const std::shared_ptr<Transport> transport = Current();
+  return transport ? transport->queue.NotBefore() : std::chrono::steady_clock::time_point();
+}
+
+NativeFile Sdk::CrashSegment() {
+  const std::shared_ptr<Transport> transport = Current();
+  return transport ? transport->queue.CrashSegment() : kNoNativeFile;
+}
+
+std::optional<std::string> Sdk::BuildTrackRecordText(const std::string& eventName,
+                                                     const PropertiesNode& properties) {
+  const std::shared_ptr<Transport> transport = Current();
+  if (!transport) return std::nullopt;
+  return BuildText(transport, "track", eventName, properties, nullptr, std::string());
 }
 
 std::string Sdk::DistinctId() {

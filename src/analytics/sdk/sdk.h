@@ -3,10 +3,13 @@
 // transport exists.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "analytics/sdk/http_post.h"
+#include "analytics/sdk/journal_file.h"
 #include "analytics/sdk/value_node.h"
 
 namespace zv_transport {
@@ -40,8 +43,23 @@ class Sdk {
   static void registerCommonProperties(const PropertiesNode& properties);
   static void resetCommonProperties();
 
-  // Sends everything queued; false when a batch failed or no transport exists.
-  static bool Flush();
+  // Sends everything queued; false when a batch failed, `deadline` came or
+  // no transport exists.
+  static bool Flush(std::chrono::steady_clock::time_point deadline =
+                        std::chrono::steady_clock::time_point::max());
+  // No request of the transport runs past `moment`.
+  static void CutOff(std::chrono::steady_clock::time_point moment);
+  // Forces the journal to disk.
+  static bool Sync();
+  static std::size_t QueuedCount();
+  // The earliest moment the server wants the next batch.
+  static std::chrono::steady_clock::time_point NotBefore();
+  // The journal's crash segment, open for appending (kNoNativeFile without).
+  static NativeFile CrashSegment();
+  // The text of a "track" record as trackEvent would queue it now, without
+  // queueing it (for records prepared in advance).
+  static std::optional<std::string> BuildTrackRecordText(const std::string& eventName,
+                                                         const PropertiesNode& properties);
 
   static std::string DistinctId();
   static bool LoginFlag();

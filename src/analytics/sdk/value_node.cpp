@@ -1,5 +1,6 @@
 #include "analytics/sdk/value_node.h"
 
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
@@ -87,9 +88,10 @@ void ObjectNode::AppendJson(std::string& out) const {
   for (const auto& [key, value] : entries_) {
     if (!first) out += ',';
     first = false;
-    out += '"';
-    out += key;  // keys pass the key rule, which admits nothing to escape
-    out += "\":";
+    // Keys that pass the key rule need no escape; any other is escaped, so
+    // that the text stays JSON whatever reached the object.
+    AppendEscapedString(out, key);
+    out += ':';
     value.AppendJson(out);
   }
   out += '}';
@@ -115,8 +117,14 @@ bool PropertiesNode::SetString(const std::string& key, const char* value) {
   return SetString(key, std::string(value == nullptr ? "" : value));
 }
 
-void PropertiesNode::SetNumber(const std::string& key, double value) {
+bool PropertiesNode::SetNumber(const std::string& key, double value) {
+  if (!std::isfinite(value)) {
+    std::cerr << "Number property '" << key << "' is not a finite number, value: " << value
+              << std::endl;
+    return false;
+  }
   Set(key, utils::ValueNode::Number(value));
+  return true;
 }
 void PropertiesNode::SetInteger(const std::string& key, std::int64_t value) {
   Set(key, utils::ValueNode::Integer(value));
@@ -155,6 +163,9 @@ void AppendEscapedString(std::string& out, const std::string& value) {
 }
 
 std::string FormatNumber(double value) {
+  // NaN and the infinities have no JSON form; a property holding one is
+  // refused when set, and one that slipped through some other way is null.
+  if (!std::isfinite(value)) return "null";
   std::ostringstream stream;
   stream.imbue(std::locale::classic());
   stream << value;

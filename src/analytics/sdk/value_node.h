@@ -82,7 +82,9 @@ class PropertiesNode : public utils::ObjectNode {
 
   bool SetString(const std::string& key, const std::string& value);
   bool SetString(const std::string& key, const char* value);
-  void SetNumber(const std::string& key, double value);
+  // NaN and the infinities are refused like bad strings (a message on the
+  // standard error stream; the set stays as it was).
+  bool SetNumber(const std::string& key, double value);
   void SetInteger(const std::string& key, std::int64_t value);
   void SetBool(const std::string& key, bool value);
   void SetDateTime(const std::string& key, DateTime value);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <ctime>
 
 #include "analytics/sdk/record_builder.h"
@@ -246,6 +247,46 @@ TEST(RecordBuilder, TrackIdJoinsTwoRandomPiecesAndTheTime) {
   // 5 % 99 + 100 = 105 -> "05"; 7 % 999 + 1000 = 1007 -> "007"; time ...6789.
   EXPECT_EQ(zv_transport::MakeTrackId(5, 7, 1700000006789), 50076789);
   EXPECT_EQ(zv_transport::MakeTrackId(98, 998, 1700000000001), 989980001);
+}
+
+// NaN and the infinities have no JSON form: such a property is refused with
+// its message (the record keeps the others), and nothing that is not JSON
+// is ever written for one.
+TEST(ValueNodeJson, NonFiniteNumbersNeverBecomeJson) {
+  const double values[] = {std::nan(""), INFINITY, -INFINITY};
+  const char* texts[] = {"nan", "inf", "-inf"};
+  for (std::size_t i = 0; i < 3; ++i) {
+    PropertiesNode properties;
+    properties.SetNumber("kept", 1.5);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(properties.SetNumber("elapsed", values[i]));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              std::string("Number property 'elapsed' is not a finite number, value: ") + texts[i] + "\n");
+    EXPECT_EQ(properties.ToJson(), "{\"kept\":1.5}");
+    zv_transport::utils::ObjectNode direct;
+    direct.Set("n", zv_transport::utils::ValueNode::Number(values[i]));
+    EXPECT_EQ(direct.ToJson(), "{\"n\":null}");
+  }
+}
+
+// Keys of nested objects follow the key rule like top-level keys (a bad one
+// drops the record with the rule's message), and any key is written escaped.
+TEST(RecordBuilder, NestedKeysAreCheckedAndEscaped) {
+  const RecordContext context{nullptr, false, 1700000000000, 123456789};
+  for (const char* key : {"9lives", "a\"b", "x-y"}) {
+    zv_transport::utils::ObjectNode inner;
+    inner.Set(key, zv_transport::utils::ValueNode::Integer(1));
+    zv_transport::utils::ObjectNode deeper;
+    deeper.Set("ok", zv_transport::utils::ValueNode::Object(inner));
+    PropertiesNode properties;
+    properties.SetObject("outer", deeper);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(BuildRecord(RecordInput{"track", "E", properties, "d", ""}, context)) << key;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "The Property Key need to be a valid variable name.\n");
+  }
+  zv_transport::utils::ObjectNode odd;
+  odd.Set("a\"b\\", zv_transport::utils::ValueNode::Bool(true));
+  EXPECT_EQ(odd.ToJson(), "{\"a\\\"b\\\\\":true}");
 }
 
 }  // namespace
