@@ -7,6 +7,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "support/debug_log.h"
 #include "support/debug_log_platform.h"
 #include "support/text.h"
 
@@ -105,7 +106,9 @@ HttpResponse PostForm(const PostTarget& target, const std::string& body,
   try {
     return Perform(target, body, extraHeaders);
   } catch (const std::exception& error) {
-    std::cerr << error.what() << std::endl;
+    // The installer's console is for the installation; a send failure is
+    // the log's business.
+    DEBUG_LOG(L"[analytics] the post failed: %s", Utils::ToWide(error.what(), Utils::kCodePageUtf8).c_str());
     HttpResponse failed;
     failed.body = error.what();
     return failed;
@@ -117,8 +120,8 @@ bool PostBatchBody(const PostTarget& target, const std::string& body,
   const HttpResponse response = PostForm(target, body, extraHeaders);
   const bool succeeded = response.status == 200;
   if (!succeeded) {
-    Utils::EmitLogLine(L"[analytics] ZvAnalytics SDK send failed\r\n");
-    std::cerr << "ZvAnalytics SDK send failed: " << response.body << std::endl;
+    DEBUG_LOG(L"[analytics] ZvAnalytics SDK send failed (status %d): %s", static_cast<int>(response.status),
+              Utils::ToWide(response.body.substr(0, 512), Utils::kCodePageUtf8).c_str());
   }
   SetLastSendSucceeded(succeeded);
   return succeeded;

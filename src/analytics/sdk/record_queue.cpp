@@ -5,6 +5,8 @@
 #include <iostream>
 
 #include "analytics/sdk/batch_encoding.h"
+#include "support/debug_log.h"
+#include "support/text.h"
 #include "analytics/sdk/file_path.h"
 
 namespace zv_transport {
@@ -69,7 +71,8 @@ bool RecordQueue::FlushPart() {
   try {
     sent = PostBatch(batchText);
   } catch (const std::exception& error) {
-    std::cerr << "Exception when flush failed: (" << error.what() << ") ";
+    DEBUG_LOG(L"[analytics] Exception when flush failed: (%s)",
+              Utils::ToWide(error.what(), Utils::kCodePageUtf8).c_str());
   }
   if (sent) return true;
 
