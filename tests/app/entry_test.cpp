@@ -306,9 +306,11 @@ TEST_F(InstallerProgramTest, RefusalsBeforeTheDownloadHaveTheirOwnExitCodesAndSa
     Configure("");
     ScopedEnvironmentVariable refusal(c.variable, std::string(c.value));
     std::string said;
-    EXPECT_EQ(RunAndRead(Silent(), said), static_cast<std::uint32_t>(c.exitCode));
+    const std::wstring log = temp.File(L"refusal.log");
+    EXPECT_EQ(RunAndRead(Silent(L"\"-log=" + log + L"\""), said), static_cast<std::uint32_t>(c.exitCode));
     EXPECT_EQ(said, "Installing Talvorin into " + Utils::ToNarrow(Installed(), Utils::kCodePageUtf8) +
-                        "\n" + c.said);
+                        "\n" + c.said + "The log of this run: " + Utils::ToNarrow(log, Utils::kCodePageUtf8) +
+                        "\n");
     EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"__Package_Talvorin.exe"));
     EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"talvorin..exe"));
     EXPECT_NE(RecordedValue(L"InstallPath"), Installed());
@@ -451,13 +453,13 @@ TEST_F(InstallerProgramTest, EndingOnRequestKeepsWhatWasDoneAndLeavesAPackageRun
     const std::wstring log = temp.File(L"ending-" + std::to_wstring(c.signal) + L".log");
     Utils::ChildProcess child;
     child.Start(Silent(L"\"-log=" + log + L"\"" + (c.duringPackage ? L" -instcmd=-demo=slow=600" : L"")));
-    const std::wstring package = Installed() + kSep + L"__Package_Talvorin.exe";
+    // The download goes into a side file until it is whole.
+    const std::wstring partial = Installed() + kSep + L"__Package_Talvorin.exe.part";
     const std::wstring data = Installed() + kSep + L"talvorin.dat";
     bool reached = false;
     for (int i = 0; i < 1200 && !reached; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      reached = c.duringPackage ? Utils::FileExists(data)
-                                : TestSupport::ReadFileBytes(package).size() > 0;
+      reached = c.duringPackage ? Utils::FileExists(data) : TestSupport::ReadFileBytes(partial).size() > 0;
     }
     ASSERT_TRUE(reached);
     ASSERT_EQ(::kill(static_cast<pid_t>(child.ProcessId()), c.signal), 0);
@@ -478,7 +480,8 @@ TEST_F(InstallerProgramTest, EndingOnRequestKeepsWhatWasDoneAndLeavesAPackageRun
       EXPECT_TRUE(done);
       EXPECT_EQ(TestSupport::ReadFileBytes(data).size(), 1200000u);
     } else {
-      EXPECT_GT(TestSupport::ReadFileBytes(package).size(), 0u);
+      // What was received stays for a later run.
+      EXPECT_GT(TestSupport::ReadFileBytes(partial).size(), 0u);
     }
     const std::vector<std::string> events = Collector::Shared().EventNames(collectorId);
     EXPECT_NE(std::find(events.begin(), events.end(), "开始下载大包"), events.end());
