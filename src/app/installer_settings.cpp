@@ -2,6 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cwctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 
 #include "support/os_version.h"
 #include "support/process_info.h"
@@ -10,6 +17,84 @@
 #include "support/text.h"
 
 namespace Installer {
+
+namespace {
+
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+#ifdef _WIN32
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+#else
+  std::ifstream in(Utils::ToNarrow(path, Utils::kCodePageAnsi), std::ios::binary);
+#endif
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+// The file's text as the profile reader sees it: UTF-16 with its mark, or
+// bytes of which only the ASCII section names matter here.
+std::wstring ProfileText(const std::string& bytes) {
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    std::wstring text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                   (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    }
+    return text;
+  }
+  std::wstring text;
+  for (char c : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(c));
+  return text;
+}
+
+bool HasSection(const std::wstring& text, const std::wstring& section) {
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(L'\n', start);
+    if (end == std::wstring::npos) end = text.size();
+    const std::wstring line = Utils::Trim(text.substr(start, end - start));
+    start = end + 1;
+    if (line.size() < 2 || line.front() != L'[' || line.back() != L']') continue;
+    const std::wstring name = Utils::Trim(line.substr(1, line.size() - 2));
+    if (name.size() == section.size() &&
+        std::equal(name.begin(), name.end(), section.begin(),
+                   [](wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); })) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether the whole value is one decimal integer (sign and blanks allowed).
+bool IsWholeInteger(const std::wstring& value) {
+  const std::wstring trimmed = Utils::Trim(value);
+  std::size_t i = 0;
+  if (i < trimmed.size() && (trimmed[i] == L'+' || trimmed[i] == L'-')) ++i;
+  if (i == trimmed.size()) return false;
+  for (; i < trimmed.size(); ++i) {
+    if (trimmed[i] < L'0' || trimmed[i] > L'9') return false;
+  }
+  return true;
+}
+
+bool IsWholeNumber(const std::wstring& value) {
+  const std::wstring trimmed = Utils::Trim(value);
+  if (trimmed.empty()) return false;
+  const std::string narrow = Utils::ToNarrow(trimmed, Utils::kCodePageUtf8);
+  char* end = nullptr;
+  std::strtod(narrow.c_str(), &end);
+  return end != nullptr && end != narrow.c_str() && *end == 0;
+}
+
+std::wstring Number(double value) {
+  wchar_t text[64];
+  std::swprintf(text, 64, L"%g", value);
+  return text;
+}
+
+}  // namespace
 
 InstallerSettings::InstallerSettings() { applyDownloadUrl(kBuiltInPackageUrl); }
 
@@ -25,6 +110,37 @@ void InstallerSettings::ReadSettingsFile(const std::wstring& executablePath) {
       lastSeparator == std::wstring::npos ? std::wstring() : executablePath.substr(0, lastSeparator + 1);
   const std::wstring file = folder + kSettingsFileName;
   if (!Utils::FileExists(file)) return;
+  auto problem = [&](const std::wstring& sentence) {
+    settingsProblems.push_back(L"settings file " + file + L": " + sentence);
+  };
+  const std::optional<std::string> bytes = ReadWholeFile(file);
+  if (!bytes) {
+    problem(L"it cannot be read; the built-in settings are used");
+    return;
+  }
+  if (!HasSection(ProfileText(*bytes), kSettingsSection)) {
+    problem(L"it has no section [Install]; the built-in settings are used");
+  }
+  // A value given but unusable: said once, with what is used instead.
+  auto given = [&](const wchar_t* key) { return Utils::ReadProfileValue(kSettingsSection, key, file); };
+  if (auto value = given(L"DownloadType"); value && !value->empty() && !IsWholeInteger(*value)) {
+    problem(L"key DownloadType: \"" + *value + L"\" is no whole number; " +
+            std::to_wstring(Utils::ParseDecimalInt(*value)) + L" is used");
+  }
+  for (const wchar_t* key : {L"IsCheckNet", L"IsEnableAppAnalytics"}) {
+    if (auto value = given(key); value && !value->empty() && *value != L"true" && *value != L"false") {
+      problem(std::wstring(L"key ") + key + L": \"" + *value +
+              L"\" is neither \"true\" nor \"false\"; it is read as false");
+    }
+  }
+  if (auto value = given(L"DownloadScale"); value && !value->empty()) {
+    const double scale = DownloadScaleFromText(*value);
+    const std::optional<double> number = Utils::ParseDecimalDouble(*value);
+    if (!IsWholeNumber(*value) || !number || *number != scale) {
+      problem(L"key DownloadScale: \"" + *value + L"\" is no share between 0 and 1; " + Number(scale) +
+              L" is used");
+    }
+  }
 
   auto text = [&](const wchar_t* key, const wchar_t* fallback) {
     return Utils::ReadProfileString(kSettingsSection, key, fallback, file);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Installer {
 
@@ -62,6 +63,11 @@ struct InstallerSettings {
   // service answers. Empty: nothing is sent, every record stays staged.
   std::wstring analyticsServerUrl;
   std::wstring locationServiceUrl;
+  // What could not be used of the settings file (a file that cannot be read,
+  // no section "Install", a value that cannot be converted), one sentence
+  // each naming the file and the key, with the value taken instead. The
+  // entry logs them and unattended mode prints them.
+  std::vector<std::wstring> settingsProblems;
 };
 
 // The record of this process, built from the constants and the settings file

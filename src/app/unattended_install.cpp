@@ -1,5 +1,6 @@
 #include "app/unattended_install.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -190,7 +191,8 @@ std::optional<int> UnattendedSession::Handle(const NotifyMessage& message,
       Say("The installation failed: " + Utf8(message.text.empty() ? L"安装失败" : message.text));
       return kExitPackageFailed;
     case IST_CODE_INST_PATH:
-      records_.installFolder = message.text;
+      // An empty report keeps the chosen folder (never the root of a drive).
+      if (!message.text.empty()) records_.installFolder = message.text;
       return std::nullopt;
     case IST_CODE_UNINST_EP:
       records_.reportedUninstaller = message.text;
@@ -199,7 +201,8 @@ std::optional<int> UnattendedSession::Handle(const NotifyMessage& message,
       Say(Utf8(message.text));
       return std::nullopt;
     case UNIST_CODE_PROGRESS:
-      Progress(Percent(message.value), InstallStage::Removing);
+      Progress(Percent(std::isfinite(message.value) ? std::clamp(message.value, 0.0, 1.0) : 0.0),
+               InstallStage::Removing);
       return std::nullopt;
     case UNIST_CODE_FAIL:
     case UNIST_CODE_ERROR:

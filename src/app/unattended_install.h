@@ -31,6 +31,7 @@ enum ExitCode : int {
   kExitRemovalFailed = 14,       // the earlier version could not be removed
   kExitDownloadFailed = 15,      // the package could not be downloaded
   kExitPackageFailed = 16,       // the package ran and failed
+  kExitCancelled = 17,           // ended on request (a signal, Ctrl+C, the session's end)
 };
 
 // What the unattended run writes: UTF-8 text for standard error.

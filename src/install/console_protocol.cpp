@@ -36,6 +36,7 @@ std::wstring ProtocolText(const std::wstring& line, std::size_t keyLength) {
   std::wstring text = line.substr(keyLength);
   const std::size_t feed = text.find(L'\n');
   if (feed != std::wstring::npos) text.resize(feed);
+  while (!text.empty() && text.back() == L'\r') text.pop_back();
   if (text.size() > kProtocolTextCapacity) text.resize(kProtocolTextCapacity);
   return text;
 }
@@ -43,6 +44,12 @@ std::wstring ProtocolText(const std::wstring& line, std::size_t keyLength) {
 double ProtocolNumber(const std::wstring& line, std::size_t keyLength) {
   if (line.size() <= keyLength) return 0.0;
   return Utils::ParseDecimalDouble(line.substr(keyLength)).value_or(0.0);
+}
+
+double ProtocolFraction(const std::wstring& line, std::size_t keyLength) {
+  const double number = ProtocolNumber(line, keyLength);
+  if (!(number > 0.0)) return 0.0;  // NaN too
+  return number < 1.0 ? number : 1.0;
 }
 
 std::int32_t ProtocolInteger(const std::wstring& line, std::size_t keyLength) {

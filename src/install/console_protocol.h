@@ -31,7 +31,8 @@ class LineAssembler {
 };
 
 // "%[^\n]": the rest of the line after `keyLength` characters, at most
-// kProtocolTextCapacity characters.
+// kProtocolTextCapacity characters, without the carriage return of a line
+// that ended in CR LF (it would end up in paths, records and addresses).
 std::wstring ProtocolText(const std::wstring& line, std::size_t keyLength);
 // "%lf": the number that starts the rest of the line (white space skipped);
 // 0 when none does.
@@ -39,6 +40,9 @@ double ProtocolNumber(const std::wstring& line, std::size_t keyLength);
 // "%d": the decimal integer that starts the rest of the line; 0 when none
 // does, saturated to the 32-bit range.
 std::int32_t ProtocolInteger(const std::wstring& line, std::size_t keyLength);
+// A "Progress=" value as a fraction: the number clamped to 0..1, NaN as 0, so
+// that no later conversion sees a value it cannot hold.
+double ProtocolFraction(const std::wstring& line, std::size_t keyLength);
 
 // The code page an "Encode=" value names: "UTF8" is 65001, "ACP" 0, otherwise
 // a decimal integer (leading white space and sign allowed, the rest ignored);

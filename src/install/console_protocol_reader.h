@@ -24,7 +24,8 @@ struct ProtocolEnd {
   std::uint32_t exitCode = 0;  // 0 when the child could not be waited for
 };
 
-// Reads the started `child`'s output until the child closes it, handing each
+// Reads the started `child`'s output until the child has ended and its output
+// is drained (for a short, bounded time after its end), handing each
 // whole line (bytes, without its line feed) to `parseLine`, which answers 0 or
 // a final result; all lines of one read are parsed. Then waits for the child
 // and closes it. A last line without a line feed is parsed once the child has

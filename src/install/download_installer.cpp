@@ -64,6 +64,18 @@ void CDownloadInstaller::CancelWait() {
   cancelWait_ = false;
 }
 
+bool CDownloadInstaller::HoldWait() {
+  std::lock_guard<std::mutex> lock(waitDecision_);
+  if (!waiting_) return false;
+  holdWait_ = true;
+  return true;
+}
+
+void CDownloadInstaller::ReleaseWait() {
+  std::lock_guard<std::mutex> lock(waitDecision_);
+  holdWait_ = false;
+}
+
 bool CDownloadInstaller::Start() {
   if (!Installer::IsValidInstallFolder(installDir)) {
     DEBUG_LOG(L"invalid installation folder: %s", installDir.c_str());
@@ -112,12 +124,20 @@ bool CDownloadInstaller::Start() {
 
   if (settings.insNew && Utils::FindProcessId(kProductExecutableName) != 0) {
     waiting_ = true;
+    holdWait_ = false;
     waiter_ = std::make_unique<Utils::Thread>(this, L"InsNewWait", [this](void*) {
-      while (!cancelWait_ && Utils::FindProcessId(kProductExecutableName) != 0) {
+      while (!cancelWait_) {
+        {
+          std::lock_guard<std::mutex> lock(waitDecision_);
+          if (!holdWait_ && Utils::FindProcessId(kProductExecutableName) == 0) {
+            waiting_ = false;
+            break;
+          }
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
       }
-      waiting_ = false;
       if (cancelWait_) {
+        waiting_ = false;
         DEBUG_LOG(L"the wait for the product was cancelled");
         return;
       }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "download/downloader.h"
@@ -59,6 +60,12 @@ class CDownloadInstaller {
   void CancelWait();
   // True while Start's wait for the product lasts.
   bool IsWaitingForProduct() const { return waiting_; }
+  // While the user is asked whether to leave the wait, the product's end
+  // must not start the removal behind the question: HoldWait keeps the wait
+  // on (true) unless it is already over (false: the removal has started and
+  // the installation goes on). ReleaseWait lets the wait go on deciding.
+  bool HoldWait();
+  void ReleaseWait();
 
   const std::wstring& PackagePath() const { return packagePath; }
 
@@ -85,6 +92,8 @@ class CDownloadInstaller {
   std::unique_ptr<Utils::Thread> waiter_;
   std::atomic<bool> cancelWait_{false};
   std::atomic<bool> waiting_{false};
+  std::mutex waitDecision_;  // the waiter's decision to start against HoldWait
+  bool holdWait_ = false;
 };
 
 // The package path remembered after the last download failure or finished

@@ -1,6 +1,7 @@
 #include "install/installer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 #include "app/installer_settings.h"
@@ -9,9 +10,12 @@
 #include "install/file_operations.h"
 #include "install/install_folder.h"
 #include "support/debug_log.h"
+#include "support/file_system.h"
 #include "support/text.h"
 
 namespace {
+
+std::atomic<std::uint32_t> runningPackage{0};
 
 const wchar_t* Word(bool value) { return value ? L"true" : L"false"; }
 
@@ -30,6 +34,8 @@ std::wstring Unquoted(const std::wstring& path) {
 }
 
 }  // namespace
+
+std::uint32_t RunningPackageProcessId() { return runningPackage.load(); }
 
 CInstaller::CInstaller(NotifyCallback callback_, std::wstring quotedPackagePath,
                        std::wstring installDir_, bool desktopShortcut, bool quickStartShortcut,
@@ -74,6 +80,7 @@ std::wstring CInstaller::BuildCommandLine() const {
 
 void CInstaller::Run() {
   commandLine = BuildCommandLine();
+  outcome_ = kParseNothingFinal;
   if (worker) {
     worker->Join();
     worker.reset();
@@ -101,16 +108,28 @@ void CInstaller::Work() {
   Installer::MakeExecutable(Unquoted(packagePath));
   try {
     child = std::make_unique<Utils::ChildProcess>();
+    // The package is another program's installer: it goes on if this
+    // program is ended while it runs.
+    child->OutliveTheReader();
     child->Start(commandLine);
   } catch (const Utils::Exception&) {
     DEBUG_LOG(L"the package could not be started: %s", commandLine.c_str());
     child.reset();
+    // The one cause the user can act on is said: the folder's file system
+    // forbids running programs.
+    if (!installDir.empty() && !Utils::FolderAllowsPrograms(installDir)) {
+      DEBUG_LOG(L"%s does not allow running programs (its file system is mounted noexec)", installDir.c_str());
+      Notify(IST_CODE_FAIL, 2, kNoProgramsInFolderText);
+      return;
+    }
     Notify(IST_CODE_FAIL, 2, L"");
     return;
   }
 
+  runningPackage = child->ProcessId();
   const Installer::ProtocolEnd end = Installer::ReadConsoleProtocol(
       *child, Installer::AfterFinalLine::kStopParsing, [this](const std::string& line) { return ParseLine(line); });
+  runningPackage = 0;
   child.reset();
   if (end.finalLineSeen) return;
   // A package that ends without a final line has done its work, whatever
@@ -131,7 +150,17 @@ int CInstaller::ParseLine(const std::string& line) {
 int CInstaller::Parse(const std::wstring& text) {
   using Utils::StartsWith;
   using Installer::ProtocolText;
-  int result = kParseNothingFinal;
+  // A second outcome would run the success actions inside the failure's
+  // dialog, or start the product twice: only the first one counts.
+  auto finalLine = [this](const std::wstring& line, std::int32_t code, double value, const wchar_t* message,
+                          int result) {
+    if (outcome_ != kParseNothingFinal) {
+      DEBUG_LOG(L"a later final line is ignored: %s", line.c_str());
+      return;
+    }
+    outcome_ = result;
+    Notify(code, value, message);
+  };
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find(L'\n', start);
@@ -140,17 +169,15 @@ int CInstaller::Parse(const std::wstring& text) {
     start = end + 1;
 
     if (StartsWith(line, L"Progress=")) {
-      Notify(IST_CODE_PROGRESS, Installer::ProtocolNumber(line, 9), L"");
+      Notify(IST_CODE_PROGRESS, Installer::ProtocolFraction(line, 9), L"");
     } else if (StartsWith(line, L"InstPath=")) {
       Notify(IST_CODE_INST_PATH, 0, ProtocolText(line, 9));
     } else if (StartsWith(line, L"State=")) {
       const std::wstring state = Utils::Trim(ProtocolText(line, 6));
       if (state == L"Success") {
-        Notify(IST_CODE_SUCCESS, 0, L"");
-        result = kParseSuccess;
+        finalLine(line, IST_CODE_SUCCESS, 0, L"", kParseSuccess);
       } else if (state == L"Fail") {
-        Notify(IST_CODE_FAIL, 0, L"安装包安装失败");
-        result = kParseFailure;
+        finalLine(line, IST_CODE_FAIL, 0, L"安装包安装失败", kParseFailure);
       }
     } else if (StartsWith(line, L"InstallVersion=")) {
       const std::wstring version = ProtocolText(line, 15);
@@ -174,8 +201,7 @@ int CInstaller::Parse(const std::wstring& text) {
     } else if (StartsWith(line, L"UninstEp=")) {
       Notify(IST_CODE_UNINST_EP, 0, ProtocolText(line, 9));
     } else if (StartsWith(line, L"Error=")) {
-      Notify(IST_CODE_FAIL, 1000, ProtocolText(line, 6));
-      result = kParseFailure;
+      finalLine(line, IST_CODE_FAIL, 1000, ProtocolText(line, 6).c_str(), kParseFailure);
     } else if (StartsWith(line, L"TopShowDetention=")) {
       Notify(IST_CODE_TOP_SHOW_DETENTION,
              static_cast<double>(static_cast<std::uint32_t>(Installer::ProtocolInteger(line, 17))), L"");
@@ -192,5 +218,5 @@ int CInstaller::Parse(const std::wstring& text) {
       Notify(IST_CODE_MESSAGE, 0, ProtocolText(line, 8));
     }
   }
-  return result;
+  return outcome_;
 }

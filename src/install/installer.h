@@ -12,6 +12,15 @@
 #include "support/notify_callback.h"
 #include "support/thread.h"
 
+// The failure text of a package that cannot run because the installation
+// folder's file system forbids running programs (Linux: mounted noexec).
+inline constexpr wchar_t kNoProgramsInFolderText[] =
+    L"安装文件夹所在的磁盘不允许运行程序（noexec），请选择其他文件夹";
+
+// The process id of the package a runner runs at this moment, 0 when none
+// runs: whoever ends the program early says that it goes on by itself.
+std::uint32_t RunningPackageProcessId();
+
 class CInstaller {
  public:
   CInstaller(NotifyCallback callback, std::wstring quotedPackagePath, std::wstring installDir,
@@ -33,7 +42,8 @@ class CInstaller {
   std::wstring BuildCommandLine() const;
 
   // Handles the protocol lines of one decoded piece of output: 0 nothing
-  // final, 1 a success, 1000 a failure (the last final line wins).
+  // final, 1 a success, 1000 a failure. The first final line of a run is its
+  // outcome; later ones are logged and ignored.
   int Parse(const std::wstring& text);
 
   std::int32_t CodePage() const { return codePage; }
@@ -58,4 +68,5 @@ class CInstaller {
   bool adminAct;
   bool authorizationAct = true;
   std::wstring languageTag;
+  int outcome_ = 0;  // the run's first final result, 0 before it
 };

@@ -81,7 +81,15 @@ int UnInstaller::ParseBytes(const std::string& line) {
 
 int UnInstaller::Parse(const std::wstring& text) {
   using Utils::StartsWith;
-  int result = kParseNothingFinal;
+  // The first outcome counts: a success has started the download already.
+  auto finalLine = [this](const std::wstring& line, std::int32_t code, const wchar_t* message, int result) {
+    if (outcome_ != kParseNothingFinal) {
+      DEBUG_LOG(L"a later final line is ignored: %s", line.c_str());
+      return;
+    }
+    outcome_ = result;
+    Notify(code, 0, message);
+  };
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find(L'\n', start);
@@ -90,22 +98,19 @@ int UnInstaller::Parse(const std::wstring& text) {
     start = end + 1;
 
     if (StartsWith(line, L"Progress=")) {
-      Notify(UNIST_CODE_PROGRESS, Installer::ProtocolNumber(line, 9), L"");
+      Notify(UNIST_CODE_PROGRESS, Installer::ProtocolFraction(line, 9), L"");
     } else if (StartsWith(line, L"Error=")) {
-      Notify(UNIST_CODE_ERROR, 0, Installer::ProtocolText(line, 6));
-      result = kParseFailure;
+      finalLine(line, UNIST_CODE_ERROR, Installer::ProtocolText(line, 6).c_str(), kParseFailure);
     } else if (StartsWith(line, L"State=")) {
       const std::wstring state = Utils::Trim(Installer::ProtocolText(line, 6));
       if (state == L"Success") {
-        Notify(UNIST_CODE_SUCCESS, 0, L"");
-        result = kParseSuccess;
+        finalLine(line, UNIST_CODE_SUCCESS, L"", kParseSuccess);
       } else if (state == L"Fail") {
-        Notify(UNIST_CODE_ERROR, 0, L"安装包卸载失败");
-        result = kParseFailure;
+        finalLine(line, UNIST_CODE_ERROR, L"安装包卸载失败", kParseFailure);
       }
     } else if (StartsWith(line, L"Encode=")) {
       codePage = Installer::EncodeCodePage(Utils::Trim(Installer::ProtocolText(line, 7)), false);
     }
   }
-  return result;
+  return outcome_;
 }

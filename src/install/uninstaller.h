@@ -43,4 +43,5 @@ class UnInstaller {
   std::int32_t codePage = 0;
   std::unique_ptr<Utils::Thread> worker;
   std::unique_ptr<Utils::ChildProcess> child;
+  int outcome_ = 0;  // the first final result, 0 before it
 };

@@ -63,9 +63,24 @@ class ChildProcess {
   // child's standard input is at its end at once, since nobody writes to it.
   void Start(const std::wstring& commandLine);
 
+  // Before Start: the child is another program that must go on when this
+  // process ends while it still writes to the output pipe. On POSIX it then
+  // starts with SIGPIPE ignored when this process ignores it (a write to the
+  // orphaned pipe fails instead of killing it); Windows writes only fail.
+  void OutliveTheReader() { outliveReader_ = true; }
+
   // Blocking read of the child's standard output: the number of bytes read,
   // 0 once the child has closed its output (or on error).
   std::size_t ReadOutput(char* buffer, std::size_t size);
+
+  // A read that waits at most `milliseconds` for output: the bytes read, or
+  // 0 with `timedOut` when nothing came in time, or 0 without it once the
+  // output is closed (or on error).
+  struct TimedRead {
+    std::size_t bytes = 0;
+    bool timedOut = false;
+  };
+  TimedRead ReadOutputWithin(char* buffer, std::size_t size, std::uint32_t milliseconds);
 
   // True while the child has not ended. Once it has ended, `exitCode` (when
   // given) receives its exit code. False before Start, and after Close unless
@@ -111,6 +126,7 @@ class ChildProcess {
   std::uint32_t processId_ = 0;
   bool exited_ = false;
   std::uint32_t exitCode_ = 0;
+  bool outliveReader_ = false;
 };
 
 }  // namespace Utils

@@ -4,6 +4,7 @@
 #include "support/child_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/types.h>
@@ -73,7 +74,7 @@ class SpawnSetup {
   // that way, are none of the child's business. Signal dispositions and the
   // mask are reset, so a parent that ignores SIGPIPE or blocks signals on its
   // worker thread does not hand that on.
-  bool Prepare(int input, int output, int error) {
+  bool Prepare(int input, int output, int error, bool keepIgnoredSigpipe) {
     if (!actionsReady_ || !attributesReady_) return false;
     if (::posix_spawn_file_actions_adddup2(&actions_, input, STDIN_FILENO) != 0 ||
         ::posix_spawn_file_actions_adddup2(&actions_, output, STDOUT_FILENO) != 0 ||
@@ -87,6 +88,7 @@ class SpawnSetup {
     sigset_t all;
     sigemptyset(&none);
     sigfillset(&all);
+    if (keepIgnoredSigpipe) sigdelset(&all, SIGPIPE);
     return ::posix_spawnattr_setsigmask(&attributes_, &none) == 0 &&
            ::posix_spawnattr_setsigdefault(&attributes_, &all) == 0 &&
            ::posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
@@ -154,7 +156,7 @@ void ChildProcess::Start(const std::wstring& commandLine) {
     throw Exception();
   }
   SpawnSetup setup;
-  if (!setup.Prepare(inputPipe_.readEnd, outputPipe_.writeEnd, errorSink_)) {
+  if (!setup.Prepare(inputPipe_.readEnd, outputPipe_.writeEnd, errorSink_, outliveReader_)) {
     DEBUG_LOG(L"spawn attributes could not be prepared");
     throw Exception();
   }
@@ -189,6 +191,26 @@ std::size_t ChildProcess::ReadOutput(char* buffer, std::size_t size) {
     if (got >= 0) return static_cast<std::size_t>(got);
     if (errno != EINTR) return 0;
   }
+}
+
+ChildProcess::TimedRead ChildProcess::ReadOutputWithin(char* buffer, std::size_t size,
+                                                       std::uint32_t milliseconds) {
+  TimedRead result;
+  if (outputPipe_.readEnd == kNoOsHandle || size == 0) return result;
+  pollfd watched{outputPipe_.readEnd, POLLIN, 0};
+  const int timeout = milliseconds > INT_MAX ? INT_MAX : static_cast<int>(milliseconds);
+  int ready = 0;
+  do {
+    ready = ::poll(&watched, 1, timeout);
+  } while (ready == -1 && errno == EINTR);
+  if (ready == 0) {
+    result.timedOut = true;
+    return result;
+  }
+  if (ready < 0) return result;
+  // Readable, or closed (POLLHUP): the read answers which, without blocking.
+  result.bytes = ReadOutput(buffer, size);
+  return result;
 }
 
 bool ChildProcess::IsRunning(std::uint32_t* exitCode) {

@@ -145,6 +145,30 @@ std::size_t ChildProcess::ReadOutput(char* buffer, std::size_t size) {
   return got;
 }
 
+ChildProcess::TimedRead ChildProcess::ReadOutputWithin(char* buffer, std::size_t size,
+                                                       std::uint32_t milliseconds) {
+  TimedRead result;
+  if (outputPipe_.readEnd == kNoOsHandle || size == 0) return result;
+  // Anonymous pipes know no overlapped reads: look into the pipe until
+  // something is there, the writers are gone, or the time is up.
+  const ULONGLONG deadline = ::GetTickCount64() + milliseconds;
+  while (true) {
+    DWORD available = 0;
+    if (!::PeekNamedPipe(outputPipe_.readEnd, nullptr, 0, nullptr, &available, nullptr)) {
+      return result;  // ERROR_BROKEN_PIPE: the end of output
+    }
+    if (available > 0) {
+      result.bytes = ReadOutput(buffer, size < available ? size : available);
+      return result;
+    }
+    if (::GetTickCount64() >= deadline) {
+      result.timedOut = true;
+      return result;
+    }
+    ::Sleep(10);
+  }
+}
+
 bool ChildProcess::IsRunning(std::uint32_t* exitCode) {
   if (processHandle_ != kNoOsHandle && !exited_) {
     // Asking the handle rather than comparing the code with STILL_ACTIVE: a

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "support/debug_log_platform.h"
+#include "support/run_log.h"
 
 namespace Utils {
 namespace {
@@ -180,6 +181,7 @@ void DebugLog(const wchar_t* function, int line, const wchar_t* format, ...) {
     return;  // a log line is never worth an error
   }
   if (text.empty()) return;
+  AppendToRunLog(text);
   {
     std::lock_guard<std::mutex> lock(CaptureMutex());
     if (const auto* capture = CurrentCapture()) {

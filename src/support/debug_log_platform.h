@@ -9,5 +9,8 @@ namespace Utils {
 
 LogStamp CurrentLogStamp();
 void EmitLogLine(const std::wstring& line);
+// Opens `path` as the run log (made anew when `replace`, otherwise only when
+// it does not exist yet) in place of any earlier one.
+bool OpenRunLogFile(const std::wstring& path, bool replace);
 
 }  // namespace Utils

@@ -18,6 +18,14 @@ bool MakeDirectory(const std::wstring& path);
 bool MakePrivateDirectory(const std::wstring& path);
 // The system's temporary folder, ending in a path separator, or empty.
 std::wstring TempFolder();
+// Whether programs may be run from files in `folder`: on POSIX its file
+// system is not mounted noexec (a folder that cannot be asked counts as
+// allowing them); on Windows always.
+bool FolderAllowsPrograms(const std::wstring& folder);
+// The user's own cache folder, ending in a path separator and created when
+// missing: $XDG_CACHE_HOME, else ~/.cache. Empty on Windows (the temporary
+// folder is the user's own there) and when none can be had.
+std::wstring UserCacheFolder();
 // True for the characters that separate path levels on this system.
 bool IsPathSeparator(wchar_t c);
 

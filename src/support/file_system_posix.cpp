@@ -1,6 +1,7 @@
 #include "support/file_system.h"
 
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -64,6 +65,32 @@ std::wstring TempFolder() {
     folder = value;
   }
   if (folder.back() != '/') folder.push_back('/');
+  return ToWide(folder, kCodePageAnsi);
+}
+
+bool FolderAllowsPrograms(const std::wstring& folder) {
+  struct statvfs info{};
+  if (::statvfs(ToNarrow(folder, kCodePageAnsi).c_str(), &info) != 0) return true;
+  return (info.f_flag & ST_NOEXEC) == 0;
+}
+
+std::wstring UserCacheFolder() {
+  std::string folder;
+  if (const char* value = std::getenv("XDG_CACHE_HOME"); value != nullptr && value[0] == '/') {
+    folder = value;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+    folder = std::string(home) + "/.cache";
+  } else {
+    return std::wstring();
+  }
+  if (folder.back() != '/') folder.push_back('/');
+  // Each missing level made with the user's default mode.
+  for (std::size_t at = 1; at <= folder.size(); ++at) {
+    if (at == folder.size() || folder[at] == '/') {
+      const std::string level = folder.substr(0, at);
+      if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return std::wstring();
+    }
+  }
   return ToWide(folder, kCodePageAnsi);
 }
 

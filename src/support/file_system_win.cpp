@@ -35,6 +35,10 @@ std::wstring TempFolder() {
   return std::wstring(buffer, length);
 }
 
+bool FolderAllowsPrograms(const std::wstring&) { return true; }
+
+std::wstring UserCacheFolder() { return std::wstring(); }
+
 bool IsPathSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 }  // namespace Utils

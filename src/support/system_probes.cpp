@@ -5,6 +5,7 @@
 #include <cstring>
 #include <cwctype>
 
+#include "support/debug_log.h"
 #include "support/file_system.h"
 #include "support/process_info.h"
 #include "support/text.h"
@@ -147,10 +148,21 @@ std::wstring FormatGuidText(const unsigned char bytes[16]) {
 std::wstring GetCacheFolder() {
   const std::wstring temp = TempFolder();
   if (temp.empty()) return std::wstring();
-  const std::wstring folder = temp + kCacheFolderName + kPathSeparator;
-  // The installer copies programs here and runs them, with administrator
-  // rights; in a temporary folder other users share, a folder of this fixed
-  // name planted by someone else must not be used.
+  // The installer copies programs here and runs them: a temporary folder
+  // mounted noexec cannot serve, the user's own cache folder then does.
+  std::wstring base = temp;
+  if (!FolderAllowsPrograms(temp)) {
+    base = UserCacheFolder();
+    if (base.empty() || !FolderAllowsPrograms(base)) {
+      DEBUG_LOG(L"no folder to run programs from: %s is mounted noexec, and so is the cache folder %s",
+                temp.c_str(), base.empty() ? L"(none)" : base.c_str());
+      return std::wstring();
+    }
+    DEBUG_LOG(L"%s is mounted noexec; programs run from %s instead", temp.c_str(), base.c_str());
+  }
+  const std::wstring folder = base + kCacheFolderName + kPathSeparator;
+  // With administrator rights, in a temporary folder other users share, a
+  // folder of this fixed name planted by someone else must not be used.
   return MakePrivateDirectory(folder) ? folder : std::wstring();
 }
 

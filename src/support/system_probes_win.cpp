@@ -82,7 +82,14 @@ std::wstring LongPath(const std::wstring& path) {
 
 std::uint32_t CheckNetwork() {
   if (const auto forced = NetworkVerdictOverride()) return *forced;
-  return AskNetworkListManager();
+  // Any thread may ask (the download-failure probe runs on the window's or
+  // a worker's): without COM on it the manager cannot be created and the
+  // verdict would always read "connected". A thread that has COM in the
+  // other model already (RPC_E_CHANGED_MODE) can use it as it is.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const std::uint32_t verdict = AskNetworkListManager();
+  if (SUCCEEDED(com)) CoUninitialize();
+  return verdict;
 }
 
 bool HardDiskManager::CheckFreeSpace(const std::wstring& directory) {

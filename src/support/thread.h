@@ -51,6 +51,20 @@ class Thread {
   bool cancelled_ = false;
 };
 
+// While alive, the calling thread has a stack of its own for signal handlers,
+// so that a crash by stack overflow can still be reported (Linux; Windows
+// needs none). Every thread the installer starts holds one.
+class AlternateSignalStack {
+ public:
+  AlternateSignalStack();
+  ~AlternateSignalStack();
+  AlternateSignalStack(const AlternateSignalStack&) = delete;
+  AlternateSignalStack& operator=(const AlternateSignalStack&) = delete;
+
+ private:
+  void* memory_ = nullptr;
+};
+
 // The debugger name of the calling thread as the system reports it (for
 // checking what Thread announced); empty when the system keeps none.
 std::string CurrentThreadDebugName();

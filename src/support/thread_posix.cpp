@@ -1,4 +1,7 @@
 #include <pthread.h>
+#include <signal.h>
+
+#include <cstdlib>
 
 #include <condition_variable>
 #include <mutex>
@@ -30,11 +33,33 @@ void* Trampoline(void* parameter) {
     state->changed.notify_all();
     state->changed.wait(lock, [state] { return state->open; });
   }
+  AlternateSignalStack signalStack;
   Thread::CallBack(state->owner);
   return nullptr;
 }
 
 }  // namespace
+
+AlternateSignalStack::AlternateSignalStack() {
+  const std::size_t size = SIGSTKSZ > 65536 ? SIGSTKSZ : 65536;
+  stack_t stack{};
+  stack.ss_sp = std::malloc(size);
+  if (stack.ss_sp == nullptr) return;
+  stack.ss_size = size;
+  if (sigaltstack(&stack, nullptr) == 0) {
+    memory_ = stack.ss_sp;
+  } else {
+    std::free(stack.ss_sp);
+  }
+}
+
+AlternateSignalStack::~AlternateSignalStack() {
+  if (memory_ == nullptr) return;
+  stack_t off{};
+  off.ss_flags = SS_DISABLE;
+  sigaltstack(&off, nullptr);
+  std::free(memory_);
+}
 
 void Thread::Create() {
   auto* state = new PosixThread;

@@ -80,4 +80,9 @@ std::string CurrentThreadDebugName() {
   return name;
 }
 
+// Windows reports a stack overflow to the exception filter on a guard page
+// of its own: nothing to set up.
+AlternateSignalStack::AlternateSignalStack() = default;
+AlternateSignalStack::~AlternateSignalStack() = default;
+
 }  // namespace Utils

@@ -10,18 +10,26 @@ constexpr double kStepPerReport = 0.15;
 constexpr double kMostShownWithoutReport = 0.95;
 constexpr std::size_t kTextBufferCharacters = 250;
 
-int TruncatedPercent(double share) { return static_cast<int>(share * 100.0); }
+// Values from the package and the settings may be anything: clamped before
+// any conversion (NaN as 0), so the bar and its text stay within 0..100.
+double Share(double value) {
+  if (!(value > 0.0)) return 0.0;
+  return value < 1.0 ? value : 1.0;
+}
+
+int TruncatedPercent(double share) { return static_cast<int>(Share(share) * 100.0); }
 
 }  // namespace
 
 int InstallProgress::DownloadPercent(double fraction) const {
-  return TruncatedPercent(fraction * downloadScale_);
+  return TruncatedPercent(Share(fraction) * Share(downloadScale_));
 }
 
 int InstallProgress::InstallPercent(double fraction) {
   installShown_ = std::min(installShown_ + kStepPerReport, kMostShownWithoutReport);
-  if (fraction > installShown_) installShown_ = fraction;
-  return TruncatedPercent((1.0 - downloadScale_) * installShown_ + downloadScale_);
+  if (Share(fraction) > installShown_) installShown_ = Share(fraction);
+  const double scale = Share(downloadScale_);
+  return TruncatedPercent((1.0 - scale) * installShown_ + scale);
 }
 
 std::wstring ProgressTemplate(const std::wstring& userdata, float downloadSeconds) {

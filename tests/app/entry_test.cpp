@@ -21,6 +21,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -305,9 +306,11 @@ TEST_F(InstallerProgramTest, RefusalsBeforeTheDownloadHaveTheirOwnExitCodesAndSa
     Configure("");
     ScopedEnvironmentVariable refusal(c.variable, std::string(c.value));
     std::string said;
-    EXPECT_EQ(RunAndRead(Silent(), said), static_cast<std::uint32_t>(c.exitCode));
+    const std::wstring log = temp.File(L"refusal.log");
+    EXPECT_EQ(RunAndRead(Silent(L"\"-log=" + log + L"\""), said), static_cast<std::uint32_t>(c.exitCode));
     EXPECT_EQ(said, "Installing Talvorin into " + Utils::ToNarrow(Installed(), Utils::kCodePageUtf8) +
-                        "\n" + c.said);
+                        "\n" + c.said + "The log of this run: " + Utils::ToNarrow(log, Utils::kCodePageUtf8) +
+                        "\n");
     EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"__Package_Talvorin.exe"));
     EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"talvorin..exe"));
     EXPECT_NE(RecordedValue(L"InstallPath"), Installed());
@@ -369,6 +372,125 @@ TEST_F(InstallerProgramTest, WithoutADisplayOrUnattendedModeItSaysSoAndInstallsN
   EXPECT_EQ(Run(CommandLine(L"\"-installdir=" + installFolder + L"\"")),
             static_cast<std::uint32_t>(Installer::kExitNoDisplay));
   EXPECT_FALSE(Utils::DirectoryExists(Installed()));
+}
+#endif
+
+// Every run writes its log as it goes into a file a person can send; the
+// newest ten stay. Unattended mode names the log when it fails, says which
+// settings it could not use, and keeps analytics send failures to the log.
+TEST_F(InstallerProgramTest, EachRunHasItsLogAndTheConsoleOnlyTheInstallation) {
+#ifdef _WIN32
+  const std::wstring logFolder = temp.File(L"tmp");
+#else
+  const std::wstring logFolder = temp.File(L"state") + kSep + L"talvorin";
+  ScopedEnvironmentVariable state("XDG_STATE_HOME", Narrow(temp.File(L"state")));
+#endif
+  ASSERT_TRUE(Utils::CreateDirectories(logFolder));
+  std::vector<std::wstring> older;
+  for (int i = 0; i < 12; ++i) {
+    older.push_back(logFolder + kSep + L"Talvorin_Installer_20200101_0000" + (i < 10 ? L"0" : L"") +
+                    std::to_wstring(i) + L".log");
+    ASSERT_TRUE(TestSupport::WriteFileBytes(older.back(), "old"));
+  }
+  ASSERT_TRUE(TestSupport::WriteFileBytes(logFolder + kSep + L"notes.txt", "mine"));
+  // The download fails and the analytics collector cannot be reached.
+  const std::string url = PackageServer::Shared().EntryUrl(PackageServer::NewId("entry") + ";file=" +
+                                                           TestSupport::DemoPackageFileName() + ";get-status=404");
+  const std::wstring settingsFile = programFolder + kSep + Installer::kSettingsFileName;
+  ASSERT_TRUE(TestSupport::WriteFileBytes(
+      settingsFile, "[Install]\r\nDownloadUrl=" + url +
+                        "\r\nAnalyticsServerUrl=http://127.0.0.1:9/collect\r\nIsEnableAppAnalytics=true\r\n"
+                        "IsCheckNet=True\r\n"));
+  std::string said;
+  EXPECT_EQ(RunAndRead(Silent(), said), static_cast<std::uint32_t>(Installer::kExitDownloadFailed));
+  // The unusable setting, named with its file, before anything else.
+  const std::string problem = "settings file " + Utils::ToNarrow(settingsFile, Utils::kCodePageUtf8) +
+                              ": key IsCheckNet: \"True\" is neither \"true\" nor \"false\"; it is read as false\n";
+  EXPECT_EQ(said.rfind(problem, 0), 0u) << said;
+  EXPECT_EQ(said.find("ZvAnalytics"), std::string::npos) << said;
+  EXPECT_EQ(said.find("send failed"), std::string::npos) << said;
+  const std::string logLine = "The log of this run: ";
+  const std::size_t at = said.find(logLine);
+  ASSERT_NE(at, std::string::npos) << said;
+  const std::string path = said.substr(at + logLine.size(), said.find('\n', at) - at - logLine.size());
+  const std::wstring log = Utils::ToWide(path, Utils::kCodePageUtf8);
+  EXPECT_EQ(log.rfind(logFolder + kSep + L"Talvorin_Installer_", 0), 0u) << path;
+  const std::string written = TestSupport::ReadFileBytes(log);
+  EXPECT_NE(written.find("IsCheckNet"), std::string::npos);
+  EXPECT_NE(written.find("DL_CODE_FAIL"), std::string::npos);
+  EXPECT_NE(written.find("send failed"), std::string::npos) << written;
+  // The two oldest went; the other ten (this run's among them) and the
+  // folder's other files stay.
+  EXPECT_FALSE(Utils::FileExists(older[0]));
+  EXPECT_FALSE(Utils::FileExists(older[1]));
+  EXPECT_FALSE(Utils::FileExists(older[2]));
+  EXPECT_TRUE(Utils::FileExists(older[3]));
+  EXPECT_TRUE(Utils::FileExists(logFolder + kSep + L"notes.txt"));
+
+  // "-log=" chooses the file.
+  const std::wstring chosen = temp.File(L"chosen.log");
+  EXPECT_EQ(RunAndRead(Silent(L"\"-log=" + chosen + L"\""), said),
+            static_cast<std::uint32_t>(Installer::kExitDownloadFailed));
+  EXPECT_NE(said.find(logLine + Utils::ToNarrow(chosen, Utils::kCodePageUtf8) + "\n"), std::string::npos) << said;
+  EXPECT_NE(TestSupport::ReadFileBytes(chosen).find("DL_CODE_FAIL"), std::string::npos);
+}
+
+#ifndef _WIN32
+// A request to end (SIGTERM, SIGINT, SIGHUP) ends the run with its own code:
+// during the download the received part stays for a later run; a package
+// already running is left to finish; the events so far are sent or staged;
+// the lock is free at once.
+TEST_F(InstallerProgramTest, EndingOnRequestKeepsWhatWasDoneAndLeavesAPackageRunning) {
+  struct Case {
+    int signal;
+    bool duringPackage;
+  };
+  for (const Case& c : {Case{SIGTERM, false}, Case{SIGINT, false}, Case{SIGHUP, true}}) {
+    SCOPED_TRACE(c.signal);
+    collectorId = PackageServer::NewId("entry-ending");
+    installFolder = temp.File(L"Ending" + std::to_wstring(c.signal));
+    Configure(c.duringPackage ? "" : ";throttle=200000");
+    const std::wstring log = temp.File(L"ending-" + std::to_wstring(c.signal) + L".log");
+    Utils::ChildProcess child;
+    child.Start(Silent(L"\"-log=" + log + L"\"" + (c.duringPackage ? L" -instcmd=-demo=slow=600" : L"")));
+    // The download goes into a side file until it is whole.
+    const std::wstring partial = Installed() + kSep + L"__Package_Talvorin.exe.part";
+    const std::wstring data = Installed() + kSep + L"talvorin.dat";
+    bool reached = false;
+    for (int i = 0; i < 1200 && !reached; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      reached = c.duringPackage ? Utils::FileExists(data) : TestSupport::ReadFileBytes(partial).size() > 0;
+    }
+    ASSERT_TRUE(reached);
+    ASSERT_EQ(::kill(static_cast<pid_t>(child.ProcessId()), c.signal), 0);
+    char buffer[256];
+    while (child.ReadOutput(buffer, sizeof buffer) > 0) {
+    }
+    EXPECT_EQ(child.WaitForExit(), static_cast<std::uint32_t>(Installer::kExitCancelled));
+    const std::string written = TestSupport::ReadFileBytes(log);
+    EXPECT_NE(written.find("ending on request: signal"), std::string::npos) << written;
+    if (c.duringPackage) {
+      EXPECT_NE(written.find("is already running and is not stopped"), std::string::npos) << written;
+      // The package goes on by itself to its end.
+      bool done = false;
+      for (int i = 0; i < 600 && !done; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        done = Utils::FileExists(Installed() + kSep + L"setup-arguments.txt");
+      }
+      EXPECT_TRUE(done);
+      EXPECT_EQ(TestSupport::ReadFileBytes(data).size(), 1200000u);
+    } else {
+      // What was received stays for a later run.
+      EXPECT_GT(TestSupport::ReadFileBytes(partial).size(), 0u);
+    }
+    const std::vector<std::string> events = Collector::Shared().EventNames(collectorId);
+    EXPECT_NE(std::find(events.begin(), events.end(), "开始下载大包"), events.end());
+    EXPECT_NE(RecordedValue(L"InstallPath"), Installed());
+  }
+  // The lock went with the run: the next one installs.
+  Configure("");
+  installFolder = temp.File(L"AfterEnding");
+  EXPECT_EQ(Run(Silent()), 0u);
 }
 #endif
 

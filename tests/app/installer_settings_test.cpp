@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "support/process_info.h"
 #include "test_support.h"
@@ -151,6 +152,38 @@ TEST(ProcessSettings, TheRecordOfThisProcessNamesItsExecutable) {
   const std::wstring exe = std::filesystem::path(Utils::GetExecutablePath()).filename().wstring();
   EXPECT_FALSE(exe.empty());
   EXPECT_EQ(Installer::TheInstallerSettings().exeName, exe);
+}
+
+// Settings that cannot be used are said, naming the file and the key; the
+// run goes on with the values the rules give.
+TEST_F(SettingsFile, UnusableSettingsAreNamed) {
+  struct Case {
+    const char* content;
+    std::vector<std::wstring> keys;  // one problem each, in this order
+  };
+  const std::vector<Case> cases = {
+      {"[Install]\r\nDownloadType=3\r\nIsCheckNet=false\r\nDownloadScale=0.5\r\n", {}},
+      {"[Install]\r\nDownloadType=\r\nIsCheckNet=\r\n", {}},
+      {"[Other]\r\nIsCheckNet=false\r\n", {L"section [Install]"}},
+      {"[Install]\r\nDownloadType=three\r\nIsCheckNet=True\r\nIsEnableAppAnalytics=1\r\n"
+       "DownloadScale=0.5x\r\n",
+       {L"DownloadType", L"IsCheckNet", L"IsEnableAppAnalytics", L"DownloadScale"}},
+      {"[Install]\r\nDownloadScale=7\r\n", {L"DownloadScale"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.content);
+    const InstallerSettings settings = Load(c.content);
+    ASSERT_EQ(settings.settingsProblems.size(), c.keys.size());
+    for (std::size_t i = 0; i < c.keys.size(); ++i) {
+      const std::wstring& problem = settings.settingsProblems[i];
+      EXPECT_NE(problem.find(dir_.File(Installer::kSettingsFileName)), std::wstring::npos);
+      EXPECT_NE(problem.find(c.keys[i]), std::wstring::npos);
+    }
+  }
+  // What is used instead is what the rules give.
+  const InstallerSettings settings = Load("[Install]\r\nDownloadType=three\r\nDownloadScale=7\r\n");
+  EXPECT_EQ(settings.downloadType, 0);
+  EXPECT_EQ(settings.downloadScale, 0.7);
 }
 
 }  // namespace

@@ -99,4 +99,38 @@ TEST(CrashReporter, ReportsThenLetsTheSystemEndTheProcess) {
   EXPECT_TRUE(Installer::SingleInstanceLock::Acquire(name)) << "the system released the crashed holder's lock";
 }
 
+// The crash is written into the run log by the handler itself, also for a
+// stack overflow on a worker thread (which has its own signal stack); on
+// Windows a minidump lies beside the log.
+TEST(CrashReporter, TheCrashIsInTheRunLog) {
+  struct Case {
+    const char* kind;
+    std::string line;
+  };
+#ifdef _WIN32
+  const std::vector<Case> cases = {{"segv", "crash: the installer ended by exception 0xC0000005\r\n"}};
+#else
+  const std::vector<Case> cases = {
+      {"segv", "crash: the installer ended by signal " + std::to_string(SIGSEGV) + "\r\n"},
+      {"overflow-thread", "crash: the installer ended by signal " + std::to_string(SIGSEGV) + "\r\n"},
+  };
+#endif
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kind);
+    TestSupport::TempDir dir;
+    const std::wstring log = dir.File(L"run.log");
+    const std::wstring marker = dir.File(L"marker");
+    Utils::ChildProcess child;
+    child.Start(Quoted(AppChildPath()) + L" crash-logged " + Quoted(log) + L" " + Quoted(marker) + L" " +
+                Utils::ToWide(c.kind, Utils::kCodePageUtf8));
+    EXPECT_NE(child.WaitForExit(), 0u);
+    EXPECT_EQ(TestSupport::ReadFileBytes(marker), "reported");
+    const std::string written = TestSupport::ReadFileBytes(log);
+    EXPECT_NE(written.find(c.line), std::string::npos) << written;
+#ifdef _WIN32
+    EXPECT_FALSE(TestSupport::ReadFileBytes(dir.File(L"run.dmp")).empty());
+#endif
+  }
+}
+
 }  // namespace

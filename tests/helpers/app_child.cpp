@@ -15,6 +15,11 @@
 //                                 beside <state-ini>), reports one task, then
 //                                 crashes under the installer's crash report
 //                                 like "crash": kind "segv" or "abort"
+//   crash-logged <log-file> <marker-file> <kind>  opens <log-file> as the run
+//                                 log and installs the reporter with it, then
+//                                 crashes: "segv" on the main thread, or
+//                                 "overflow-thread" (a stack overflow on a
+//                                 worker thread)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +30,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 #include "analytics/analytics_init.h"
@@ -33,17 +40,34 @@
 #include "analytics/funnel_events.h"
 #include "app/crash_reporter.h"
 #include "app/single_instance.h"
+#include "support/run_log.h"
 #include "support/text.h"
+#include "support/thread.h"
 
 namespace {
 
 std::string markerPath;
+#ifndef _WIN32
+int markerFd = -1;
+#endif
+
+// The report runs inside a signal handler on Linux: the marker is opened in
+// advance and only written there.
+void OpenMarker() {
+#ifndef _WIN32
+  markerFd = ::open(markerPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+#endif
+}
 
 void WriteMarker() {
+#ifdef _WIN32
   if (std::FILE* file = std::fopen(markerPath.c_str(), "wb")) {
     std::fputs("reported", file);
     std::fclose(file);
   }
+#else
+  (void)!::write(markerFd, "reported", 8);
+#endif
 #ifdef _WIN32
   // Wine answers an unhandled crash by starting its debugger, which never
   // ends without a console; the report has run, so end as the crash would.
@@ -76,6 +100,14 @@ void AppendCrashRecordAndEnd() {
   std::abort();
 }
 
+// Deep enough to overflow any thread's stack; the frames cannot be folded.
+int Recurse(int depth) {
+  volatile char frame[4096];
+  frame[0] = static_cast<char>(depth);
+  if (depth < 0) return 0;  // never: the recursion ends only in the overflow
+  return Recurse(depth + 1) + frame[0];
+}
+
 bool FileExists(const char* path) {
   std::FILE* file = std::fopen(path, "rb");
   if (file) std::fclose(file);
@@ -96,13 +128,30 @@ int main(int argc, char** argv) {
   }
   if (mode == "crash" && argc == 4) {
     markerPath = argv[2];
+    OpenMarker();
     Installer::InstallCrashReporter(&WriteMarker);
     Crash(argv[3]);
+  }
+  if (mode == "crash-logged" && argc == 5) {
+    const std::wstring log = Utils::StartRunLog(Utils::ToWide(argv[2], Utils::kCodePageAnsi));
+    if (log.empty()) return 4;
+    markerPath = argv[3];
+    OpenMarker();
+    Installer::InstallCrashReporter(&WriteMarker, Utils::RunLogDescriptor(), log);
+    const std::string kind = argv[4];
+    if (kind == "overflow-thread") {
+      Utils::Thread worker(nullptr, L"Overflow", [](void*) { std::printf("%d", Recurse(0)); });
+      worker.Resume();
+      worker.Join();
+      return 5;
+    }
+    Crash(kind);
   }
   if (mode == "crash-holding" && argc == 4) {
     auto lock = Installer::SingleInstanceLock::Acquire(Utils::ToWide(argv[2], Utils::kCodePageUtf8));
     if (!lock) return 3;
     markerPath = argv[3];
+    OpenMarker();
     Installer::InstallCrashReporter(&WriteMarker);
     Crash("segv");
   }

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/installer_settings.h"
 #include "install/install_recorder.h"
 #include "support/file_system.h"
 #include "support/process_info.h"
+#include "support/text.h"
 #include "test_support.h"
 
 namespace {
@@ -31,9 +33,12 @@ TEST(CInstallerParseTest, KeysValuesAndResults) {
       {L"State trimmed, carriage return", L"State=  Success \r\n", {{2003, 0, L""}}, 1},
       {L"State in lower case", L"State=success\n", {}, 0},
       {L"State Fail", L"State=Fail", {{2004, 0, L"安装包安装失败"}}, 1000},
-      {L"Error then Success", L"Error=disk full\nState=Success\n",
-       {{2004, 1000, L"disk full"}, {2003, 0, L""}}, 1},
-      {L"InstPath keeps its carriage return", L"InstPath=C:\\T\r\n", {{3000, 0, L"C:\\T\r"}}, 0},
+      {L"the first outcome wins", L"Error=disk full\nState=Success\nState=Success\n",
+       {{2004, 1000, L"disk full"}}, 1000},
+      {L"texts lose the carriage return", L"InstPath=C:\\T\r\nExePath=C:\\T\\t.exe\r\nUninstEp=u\r\nStartUrl=http://x\r\n",
+       {{3000, 0, L"C:\\T"}, {3001, 0, L"C:\\T\\t.exe"}, {3003, 0, L"u"}, {3004, 0, L"http://x"}}, 0},
+      {L"progress clamped to 0..1", L"Progress=1e12\nProgress=50\nProgress=-3\nProgress=nan\nProgress=0.25\n",
+       {{2002, 1, L""}, {2002, 1, L""}, {2002, 0, L""}, {2002, 0, L""}, {2002, 0.25, L""}}, 0},
       {L"ExePath and StartExe", L"ExePath=a.exe\nStartExe=b.exe\n",
        {{3001, 0, L"a.exe"}, {3001, 0, L"b.exe"}}, 0},
       {L"UninstExePath and UninstExe", L"UninstExePath=u\nUninstExe=u\n",
@@ -147,6 +152,9 @@ TEST(CInstallerRunTest, OutcomeOfEachWayThePackageEnds) {
       {"fail,no-final-newline", 2004, 0, L"安装包安装失败"},
       {"split,fail,no-final-newline", 2004, 0, L"安装包安装失败"},
       {"crash", 2004, 3, L"安装包异常退出"},
+      {"finals=Fail+Success", 2004, 0, L"安装包安装失败"},
+      {"finals=Success+Success", 2003, 0, L""},
+      {"crlf,finals=Fail+Success", 2004, 0, L"安装包安装失败"},
   };
   for (const OutcomeCase& c : cases) {
     DemoRun run(c.switches);
@@ -159,6 +167,20 @@ TEST(CInstallerRunTest, OutcomeOfEachWayThePackageEnds) {
     EXPECT_EQ(outcomes[0].code, c.code) << c.switches;
     EXPECT_EQ(outcomes[0].value, c.value) << c.switches;
     EXPECT_EQ(outcomes[0].text, c.text) << c.switches;
+  }
+}
+
+// A package that leaves a process behind holding its output: the run ends
+// with the package, not with the output, whether a final line came or not.
+TEST(CInstallerRunTest, ProcessLeftHoldingTheOutputIsNotWaitedFor) {
+  for (const char* switches : {"leave-child=60000", "silent,leave-child=60000"}) {
+    SCOPED_TRACE(switches);
+    DemoRun run(switches);
+    const std::wstring sep(1, Utils::kPathSeparator);
+    EXPECT_EQ(run.recorder.With(2003).size(), 1u);
+    EXPECT_TRUE(run.recorder.With(2004).empty());
+    // The run is over while the left process still runs.
+    EXPECT_TRUE(Utils::FileExists(run.folder + sep + L"lingering.txt"));
   }
 }
 
@@ -204,6 +226,35 @@ TEST(CInstallerRunTest, FolderWithAQuoteIsRefusedAndThePackageNeverRuns) {
   EXPECT_EQ(recorder.With(2004).at(0).value, 2.0);
   EXPECT_FALSE(Utils::DirectoryExists(folder));
 }
+
+#ifndef _WIN32
+// A package in a folder whose file system forbids running programs fails to
+// start, and the failure says why.
+TEST(CInstallerRunTest, PackageInANoexecFolderSaysWhyItCannotRun) {
+  TestSupport::TempDir temp;
+  const std::string mountPoint = Utils::ToNarrow(temp.File(L"noexec"), Utils::kCodePageAnsi);
+  std::filesystem::create_directory(mountPoint);
+  if (std::system(("mount -t tmpfs -o noexec,size=8m tmpfs '" + mountPoint + "' 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "no right to mount a file system here";
+  }
+  const std::wstring folder = temp.File(L"noexec") + L"/Talvorin";
+  std::filesystem::create_directory(Utils::ToNarrow(folder, Utils::kCodePageAnsi));
+  const std::wstring package = folder + L"/__Package_Talvorin.exe";
+  std::filesystem::copy_file(Utils::ToNarrow(TestSupport::DemoPackagePath(), Utils::kCodePageAnsi),
+                             Utils::ToNarrow(package, Utils::kCodePageAnsi));
+  InstallRecorder recorder;
+  {
+    CInstaller runner(recorder.Callback(), L"\"" + package + L"\"", L"", true, true, false);
+    runner.Configure(folder, true, true, false, false, L"");
+    runner.Run();
+    EXPECT_TRUE(recorder.WaitFor({2003, 2004}));
+  }
+  (void)!std::system(("umount '" + mountPoint + "'").c_str());
+  ASSERT_EQ(recorder.With(2004).size(), 1u);
+  EXPECT_EQ(recorder.With(2004).at(0).value, 2.0);
+  EXPECT_EQ(recorder.With(2004).at(0).text, kNoProgramsInFolderText);
+}
+#endif
 
 TEST(CInstallerRunTest, MissingPackageFailsToStart) {
   InstallRecorder recorder;

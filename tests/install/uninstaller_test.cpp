@@ -25,9 +25,10 @@ TEST(UnInstallerParseTest, TheRemoversKeys) {
       {L"Progress=0.25\n", {{5002, 0.25, L""}}, 0},
       {L"State= Success\r\n", {{5003, 0, L""}}, 1},
       {L"State=Fail\n", {{5005, 0, L"安装包卸载失败"}}, 1000},
-      {L"Error=in use\r\n", {{5005, 0, L"in use\r"}}, 1000},
+      {L"Error=in use\r\n", {{5005, 0, L"in use"}}, 1000},
+      {L"Progress=7\nProgress=nan\n", {{5002, 1, L""}, {5002, 0, L""}}, 0},
       {L"State=Done\nInstPath=x\nMessage=m\nExePath=y\n", {}, 0},
-      {L"Error=a\nState=Success", {{5005, 0, L"a"}, {5003, 0, L""}}, 1},
+      {L"Error=a\nState=Success", {{5005, 0, L"a"}}, 1000},
   };
   for (const Case& c : cases) {
     InstallRecorder recorder;

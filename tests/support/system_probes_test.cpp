@@ -368,6 +368,50 @@ TEST(ProbeDirectories, CacheFolderPlantedByAnotherHandIsNotUsed) {
   ASSERT_EQ(::chmod(planted.c_str(), 0777), 0);
   EXPECT_EQ(Utils::GetCacheFolder(), L"");
 }
+
+// A file system mounted noexec for as long as it lives (a tmpfs; mounting
+// needs the right to, which root has).
+class NoexecMount {
+ public:
+  explicit NoexecMount(const std::wstring& folder) : folder_(Narrow(folder)) {
+    ::mkdir(folder_.c_str(), 0700);
+    const std::string command = "mount -t tmpfs -o noexec,size=4m tmpfs '" + folder_ + "' 2>/dev/null";
+    mounted_ = std::system(command.c_str()) == 0;
+  }
+  ~NoexecMount() {
+    if (mounted_) (void)!std::system(("umount '" + folder_ + "'").c_str());
+  }
+  bool Mounted() const { return mounted_; }
+
+ private:
+  std::string folder_;
+  bool mounted_ = false;
+};
+
+// On a temporary folder mounted noexec, the copies that must run go to the
+// user's cache folder; with that one noexec too there is none.
+TEST(ProbeDirectories, CacheFolderAvoidsAFileSystemMountedNoexec) {
+  TempDir temp;
+  NoexecMount tmp(temp.File(L"tmp"));
+  if (!tmp.Mounted()) GTEST_SKIP() << "no right to mount a file system here";
+  EXPECT_FALSE(Utils::FolderAllowsPrograms(temp.File(L"tmp")));
+  EXPECT_TRUE(Utils::FolderAllowsPrograms(temp.path()));
+  ScopedEnvironmentVariable redirect("TMPDIR", Narrow(temp.File(L"tmp")));
+  {
+    ScopedEnvironmentVariable cache("XDG_CACHE_HOME", Narrow(temp.File(L"cache")));
+    EXPECT_EQ(Utils::GetCacheFolder(), temp.File(L"cache") + L"/~ZorvanTemp.92482B06FB471E17/");
+  }
+  NoexecMount cacheMount(temp.File(L"cache-noexec"));
+  ASSERT_TRUE(cacheMount.Mounted());
+  ScopedEnvironmentVariable cache("XDG_CACHE_HOME", Narrow(temp.File(L"cache-noexec")));
+  std::vector<std::wstring> lines;
+  {
+    Utils::LogCapture capture([&](const std::wstring& line) { lines.push_back(line); });
+    EXPECT_EQ(Utils::GetCacheFolder(), L"");
+  }
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.back().find(L"noexec"), std::wstring::npos);
+}
 #endif
 
 // ---- accounts and sessions -------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ TEST(InstallProgress, DownloadFillsItsShareOfTheBar) {
   };
   const std::vector<Case> cases = {
       {0.7, 0.5, 35}, {0.7, 0.0, 0}, {0.7, 1.0, 70}, {0.5, 0.999, 49}, {0.0, 0.8, 0},
+      // Out of range: clamped, never past the bar's ends.
+      {0.7, 1e12, 70}, {0.7, 50.0, 70}, {0.7, -2.0, 0}, {0.7, std::nan(""), 0},
+      {std::nan(""), 0.5, 0}, {1e300, 0.5, 50},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(InstallProgress(c.scale).DownloadPercent(c.fraction), c.percent)
@@ -41,6 +45,8 @@ TEST(InstallProgress, InstallationReportsAdvanceTheBar) {
       {"a report never moves it back", 0.7, {0.9, 0.1}, {97, 98}},
       {"the whole installation", 0.7, {1.0}, {100}},
       {"no download share", 0.0, {0.0, 0.5}, {15, 50}},
+      {"reports out of range", 0.7, {50.0, 1e12}, {100, 100}},
+      {"not a number", 0.7, {std::nan(""), std::nan("")}, {74, 78}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);

@@ -39,11 +39,16 @@ class ProtocolOutput {
   void Write(const std::string& bytes);
   bool silent_ = false;
   bool split_ = false;
+  bool crlf_ = false;
 };
 
 void Pause(int milliseconds);
 // Ends the process at once, as a crash would: no clean-up, no final line.
 [[noreturn]] void Crash();
+// Starts a copy of this program that keeps this one's standard output open
+// for `milliseconds` after this one has ended, as a helper a real setup
+// leaves behind would. The copy keeps the file `marker` while it runs.
+bool StartLingeringCopy(int milliseconds, const std::filesystem::path& marker);
 
 std::filesystem::path PathFromUtf8(const std::string& text);
 std::string Utf8FromPath(const std::filesystem::path& path);

@@ -7,7 +7,9 @@
 #include <windows.h>
 #else
 #include <signal.h>
+#include <spawn.h>
 #include <unistd.h>
+extern char** environ;
 #endif
 
 namespace Demo {
@@ -67,6 +69,29 @@ std::string UninstallFolderArgument(const Arguments&) {
   ExitProcess(0xC0000005u);
 }
 
+bool StartLingeringCopy(int milliseconds, const std::filesystem::path& marker) {
+  std::fflush(stdout);
+  const std::wstring program = OwnExecutable().native();
+  std::wstring line = L"\"" + program + L"\" -linger=" + std::to_wstring(milliseconds) + L" \"-linger-mark=" +
+                      marker.native() + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  // The standard output is the installer's pipe; the copy inherits it.
+  SetHandleInformation(startup.hStdOutput, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                      nullptr, &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
 #else
 
 Arguments ProcessArguments(int argc, void* argv) {
@@ -101,6 +126,17 @@ std::string UninstallFolderArgument(const Arguments& arguments) {
   // A signal nobody can catch: the program ends as a crash ends it.
   ::kill(::getpid(), SIGKILL);
   _exit(137);
+}
+
+bool StartLingeringCopy(int milliseconds, const std::filesystem::path& marker) {
+  std::fflush(stdout);
+  const std::string program = OwnExecutable().native();
+  std::string linger = "-linger=" + std::to_string(milliseconds);
+  std::string mark = "-linger-mark=" + marker.native();
+  char* argv[] = {const_cast<char*>(program.c_str()), linger.data(), mark.data(), nullptr};
+  pid_t pid = 0;
+  // The standard output (the installer's pipe) is inherited as it stands.
+  return ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0;
 }
 
 #endif

@@ -7,7 +7,9 @@
 namespace Demo {
 
 ProtocolOutput::ProtocolOutput(const Switches& switches)
-    : silent_(switches.count("silent") != 0), split_(switches.count("split") != 0) {}
+    : silent_(switches.count("silent") != 0),
+      split_(switches.count("split") != 0),
+      crlf_(switches.count("crlf") != 0) {}
 
 void ProtocolOutput::Write(const std::string& bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
@@ -16,7 +18,7 @@ void ProtocolOutput::Write(const std::string& bytes) {
 
 void ProtocolOutput::Line(const std::string& text, bool lineEnd) {
   if (silent_) return;
-  const std::string bytes = lineEnd ? text + "\n" : text;
+  const std::string bytes = lineEnd ? text + (crlf_ ? "\r\n" : "\n") : text;
   if (split_ && bytes.size() > 1) {
     // The reader sees the first half alone: it has read it before the rest exists.
     const std::size_t half = bytes.size() / 2;

@@ -1,6 +1,7 @@
 // The setup package: installs the demo product into the folder of
 // "-instdir=" and tells the installer about it in the console protocol.
 #include <fstream>
+#include <sstream>
 #include <system_error>
 
 #include "demo.h"
@@ -103,10 +104,28 @@ int RunSetup(const Arguments& arguments) {
   out.Line("UninstExePath=" + Utf8FromPath(uninstaller));
   out.Line("UninstEp=" + Utf8FromPath(uninstaller));
   out.Line("StartUrl=https://talvorin.invalid/welcome");
-  out.Line("StartupStyle=UserStartup");
+  out.Line("StartupStyle=" + (switches.count("style") != 0 ? switches.at("style") : std::string("UserStartup")));
+  // Further lines as given, "|" between them.
+  if (switches.count("extra") != 0) {
+    std::stringstream lines(switches.at("extra"));
+    for (std::string line; std::getline(lines, line, '|');) out.Line(line);
+  }
   out.Line("Progress=1");
   const bool finalLineEnd = switches.count("no-final-newline") == 0;
-  if (switches.count("error") != 0) {
+  if (switches.count("leave-child") != 0 &&
+      !StartLingeringCopy(SwitchNumber(switches, "leave-child", 0), folder / "lingering.txt")) {
+    out.Line("Error=the lingering copy cannot be started");
+    return 1;
+  }
+  // The copy is under way once its marker is there.
+  for (int i = 0; switches.count("leave-child") != 0 && i < 200 && !fs::exists(folder / "lingering.txt", error); ++i) {
+    Pause(50);
+  }
+  if (switches.count("finals") != 0) {
+    // Several final lines in a row, "+" between them: "Fail+Success".
+    std::stringstream states(switches.at("finals"));
+    for (std::string state; std::getline(states, state, '+');) out.Line("State=" + state);
+  } else if (switches.count("error") != 0) {
     out.Line("Error=" + switches.at("error"), finalLineEnd);
   } else if (switches.count("fail") != 0) {
     out.Line("State=Fail", finalLineEnd);

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "analytics/sdk/transfer_setup.h"
+#include "support/debug_log.h"
 #include "support/debug_log_platform.h"
 #include "support/text.h"
 
@@ -153,7 +154,9 @@ HttpResponse PostForm(const PostTarget& target, const std::string& body,
   try {
     return Perform(target, body, extraHeaders, limits);
   } catch (const std::exception& error) {
-    std::cerr << error.what() << std::endl;
+    // The installer's console is for the installation; a send failure is
+    // the log's business.
+    DEBUG_LOG(L"[analytics] the post failed: %s", Utils::ToWide(error.what(), Utils::kCodePageUtf8).c_str());
     HttpResponse failed;
     failed.body = error.what();
     return failed;
@@ -166,8 +169,8 @@ HttpResponse PostBatchBody(const PostTarget& target, const std::string& body,
   HttpResponse response = PostForm(target, body, extraHeaders, limits);
   const bool succeeded = response.status == 200;
   if (!succeeded) {
-    Utils::EmitLogLine(L"[analytics] ZvAnalytics SDK send failed\r\n");
-    std::cerr << "ZvAnalytics SDK send failed: " << response.body << std::endl;
+    DEBUG_LOG(L"[analytics] ZvAnalytics SDK send failed (status %d): %s", static_cast<int>(response.status),
+              Utils::ToWide(response.body.substr(0, 512), Utils::kCodePageUtf8).c_str());
   }
   SetLastSendSucceeded(succeeded);
   return response;

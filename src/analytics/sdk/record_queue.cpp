@@ -9,7 +9,9 @@
 
 #include "analytics/sdk/batch_encoding.h"
 #include "analytics/sdk/record_builder.h"
+#include "support/debug_log.h"
 #include "support/debug_log_platform.h"
+#include "support/text.h"
 
 namespace zv_transport {
 
@@ -202,7 +204,8 @@ bool RecordQueue::FlushPart(Clock::time_point deadline) {
     try {
       outcome = PostPiece(piece, deadline);
     } catch (const std::exception& error) {
-      std::cerr << "Exception when flush failed: (" << error.what() << ") ";
+      DEBUG_LOG(L"[analytics] Exception when flush failed: (%s)",
+                Utils::ToWide(error.what(), Utils::kCodePageUtf8).c_str());
     }
     if (outcome == Outcome::TooLarge && piece.size() > 1) {
       // Too large for the server: the halves go one after the other.

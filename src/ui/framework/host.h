@@ -71,6 +71,7 @@ inline constexpr int kF4 = 0x73;
 // every system so that filters are written once.
 namespace Message {
 inline constexpr std::uint32_t kClose = 0x0010;    // a close request (Alt+F4, system menu)
+inline constexpr std::uint32_t kEndSession = 0x0016;  // the user's session ends (wParam non-zero)
 inline constexpr std::uint32_t kKeyDown = 0x0100;  // wParam = key code
 inline constexpr std::uint32_t kKeyUp = 0x0101;
 inline constexpr std::uint32_t kChar = 0x0102;     // wParam = UTF-32 character

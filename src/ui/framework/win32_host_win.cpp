@@ -141,6 +141,8 @@ class Win32Host final : public IHost {
   wchar_t highSurrogate_ = 0;
 };
 
+constexpr int kProgramIconId = 145;
+
 bool RegisterWindowClass() {
   static const bool registered = [] {
     WNDCLASSEXW wc{};
@@ -148,6 +150,11 @@ bool RegisterWindowClass() {
     wc.lpfnWndProc = DefWindowProcW;  // replaced per window once it knows its host
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    // The program's own icon (resource 145), for the title bar, Alt+Tab and
+    // the taskbar; none when the program carries none.
+    wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(kProgramIconId));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     wc.lpszClassName = kWindowClass;
     return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
   }();
@@ -491,6 +498,14 @@ LRESULT Win32Host::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       // Never destroyed by the system: the core decides (and may refuse).
       if (Accepts()) window_.OnCloseRequest();
       return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;  // the session may end; WM_ENDSESSION tells the core
+    case WM_ENDSESSION: {
+      // The program ends with the session: its window decides how.
+      std::intptr_t result = 0;
+      window_.FilterMessage(message, wParam, lParam, result);
+      return 0;
+    }
     default:
       break;
   }

@@ -11,6 +11,8 @@
 #include "support/file_system.h"
 #include "support/process_info.h"
 #include "support/system_probes.h"
+#include "support/termination.h"
+#include "support/thread.h"
 #include "ui/framework/button.h"
 #include "ui/framework/combo.h"
 #include "ui/framework/container.h"
@@ -139,6 +141,10 @@ void CMainWnd::HandleExistingInstallation() {
 
 bool CMainWnd::StartInstall(const std::wstring& folder, bool desktopShortcut, bool quickStartShortcut) {
   const InstallerSettings& settings = TheInstallerSettings();
+  if (installing_) {
+    DEBUG_LOG(L"an installation runs already; another start is refused");
+    return false;
+  }
   if (!settings.insNew && Utils::FindProcessId(settings.productName + L"_un_asa.exe") != 0) {
     Ask(kMessageBox1, kRunningProductText, kTipCaption);
     if (existingInstallFound_) Close(1);
@@ -182,6 +188,7 @@ bool CMainWnd::StartInstall(const std::wstring& folder, bool desktopShortcut, bo
   }
   if (networkCheck_.joinable()) networkCheck_.join();
   networkCheck_ = std::thread([this] {
+    Utils::AlternateSignalStack signalStack;
 #ifdef _WIN32
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
 #endif
@@ -200,12 +207,20 @@ void CMainWnd::OnCheckNet(std::uint32_t verdict) {
 }
 
 void CMainWnd::BeginInstalling(bool start) {
+  // A second "install" (a double click during the network check) must not
+  // start the orchestrator again under the running installation.
+  if (start && installing_) {
+    DEBUG_LOG(L"an installation runs already; the second start is refused");
+    return;
+  }
   if (start && !IsClosed()) {
     previousPage_ = CurrentPage();
     progress_ = InstallProgress(TheInstallerSettings().downloadScale);
     ShowPage(kPageInstalling);
     zorvan::analytics::ReportView(L"安装中", {{L"AB", group_}});
+    installing_ = true;
     if (!installer_->Start()) {
+      installing_ = false;
       Ask(kMessageBox2, L"无效路径", kTipCaption);
       ShowPage(previousPage_);
     }
@@ -319,9 +334,20 @@ void CMainWnd::OnClick(const Ui::Notification& n) {
 }
 
 void CMainWnd::RequestExit() {
-  // On the installing page only a wait for the running product may be left.
-  if (CurrentPage() == kPageInstalling && !IsWaitingForProduct()) return;
-  if (Ask(kExitTip) == kDialogOk) Close(1);
+  if (CurrentPage() != kPageInstalling) {
+    if (Ask(kExitTip) == kDialogOk) Close(1);
+    return;
+  }
+  // On the installing page only a wait for the running product may be left,
+  // and the wait is held while the question is open: a product that ends
+  // meanwhile must not start the removal of the earlier version behind a
+  // "是" that then closes the window without installing.
+  if (installer_ == nullptr || !installer_->HoldWait()) return;
+  if (Ask(kExitTip) == kDialogOk) {
+    Close(1);  // ends the held wait without starting anything
+    return;
+  }
+  installer_->ReleaseWait();
 }
 
 void CMainWnd::OnSelectChanged(Ui::Control* sender) {
@@ -360,13 +386,18 @@ void CMainWnd::OnTimer(Ui::Control* sender, std::uintptr_t id) {
   }
 }
 
-std::intptr_t CMainWnd::MessageHandler(std::uint32_t message, std::uintptr_t, std::intptr_t lParam,
+std::intptr_t CMainWnd::MessageHandler(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
                                        bool& handled) {
   if (message == Ui::Message::kClose) {
     if (CurrentPage() == kPageInstalling) {
       handled = true;
       if (IsWaitingForProduct()) PostTask([this] { RequestExit(); });
     }
+  } else if (message == Ui::Message::kEndSession && wParam != 0) {
+    // The session ends: the program ends as on any other request, without
+    // waiting for a package that runs.
+    handled = true;
+    Utils::RequestTermination(L"the session ends");
   } else if (message == WM_DOWNLOADER_STARTED) {
     if (!startReported_) {
       startReported_ = true;

@@ -47,6 +47,8 @@ inline constexpr wchar_t kTipCaption[] = L"温馨提示";
 inline constexpr wchar_t kNoSpaceText[] = L"磁盘空间不足，请至少保留1G可用空间后再安装";
 inline constexpr double kRequiredFreeGigabytes = 1.0;
 inline constexpr wchar_t kLicenseUrl[] = L"https://talvorin.example/license";
+// A "Message=" without text: shown instead of the layout's placeholder.
+inline constexpr wchar_t kEmptyPackageMessage[] = L"安装程序没有说明这条消息的内容";
 
 class CMainWnd : public CSkinFrame, public Ui::IMessageFilter {
  public:
@@ -106,6 +108,9 @@ class CMainWnd : public CSkinFrame, public Ui::IMessageFilter {
   int previousPage_ = kPageStart;
   std::wstring group_ = L"IN";
   bool startReported_ = false;
+  // From the orchestrator's start to the outcome (download failure, removal
+  // failure, installation result): a second start is refused meanwhile.
+  bool installing_ = false;
 
   // From the package and the download.
   InstallProgress progress_;

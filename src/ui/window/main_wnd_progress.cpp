@@ -103,7 +103,9 @@ void CMainWnd::HandleInstallerNotify(const NotifyMessage& m) {
       OnInstallFailed(m);
       break;
     case 3000:
-      records_.installFolder = m.text;
+      // An empty report would put set.ini at the root of a drive: the chosen
+      // folder stays.
+      if (!m.text.empty()) records_.installFolder = m.text;
       break;
     case 3001:
       productExePath_ = m.text;
@@ -124,10 +126,11 @@ void CMainWnd::HandleInstallerNotify(const NotifyMessage& m) {
       autoCloseDelay_ = DelayMs(m.value);
       break;
     case 3009:
-      Ask(kMessageBox1, m.text, L"消息");
+      Ask(kMessageBox1, m.text.empty() ? std::wstring(kEmptyPackageMessage) : m.text, L"消息");
       break;
     case 5004:
     case 5005:
+      installing_ = false;
       Ask(kMessageBox1, kRunningProductText, kTipCaption);
       ShowPage(previousPage_);
       if (existingInstallFound_) Close(1);
@@ -138,6 +141,7 @@ void CMainWnd::HandleInstallerNotify(const NotifyMessage& m) {
 }
 
 void CMainWnd::OnDownloadFailed(const NotifyMessage& m) {
+  installing_ = false;
   ReportDownloadFailure(m.value, m.text, installer_->PackagePath(), group_);
   const int answer = Ask(kNetworkTip);
   if (answer == kDialogCancel) {
@@ -155,6 +159,11 @@ void CMainWnd::OnDownloadFailed(const NotifyMessage& m) {
 }
 
 void CMainWnd::OnInstallFailed(const NotifyMessage& m) {
+  if (!installing_) {
+    DEBUG_LOG(L"a result after the installation's outcome is ignored: %d", m.code);
+    return;
+  }
+  installing_ = false;
   ReportInstallFailure(m.value, m.text, group_);
   Ask(kMessageBox2, m.text.empty() ? std::wstring(L"安装失败") : m.text, kTipCaption);
   if (installPrg_ != nullptr && installPrg_->Value() >= 70) {
@@ -165,6 +174,13 @@ void CMainWnd::OnInstallFailed(const NotifyMessage& m) {
 }
 
 void CMainWnd::OnInstallSucceeded() {
+  // The first outcome counts: a success after a failure (or a second one)
+  // would run the finishing actions again, inside the failure's dialog.
+  if (!installing_) {
+    DEBUG_LOG(L"a result after the installation's outcome is ignored: 2003");
+    return;
+  }
+  installing_ = false;
   zorvan::analytics::ReportTask(L"安装成功", 0.0f, L"", {{L"AB", group_}});
   if (installPrg_ != nullptr) installPrg_->SetValue(100);
   if (softNameLbl_ != nullptr) {

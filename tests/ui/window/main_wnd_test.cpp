@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 #include "analytics/analytics_init.h"
@@ -18,6 +20,7 @@
 #include "install/installation_records.h"
 #include "package_server_fixture.h"
 #include "support/child_process.h"
+#include "support/debug_log.h"
 #include "support/file_system.h"
 #include "support/process_info.h"
 #include "support/system_probes.h"
@@ -352,7 +355,9 @@ TEST_F(MainWndTest, PackageFailureIsExplainedAndLeadsBackToTheStartPage) {
     std::wstring shown;
   };
   // "Error=" with nothing after it gives a failure without a message.
-  for (const Case& c : {Case{"error=", L"安装失败"}, Case{"fail", L"安装包安装失败"}}) {
+  // A failure followed by a success: the first outcome counts, once.
+  for (const Case& c : {Case{"error=", L"安装失败"}, Case{"fail", L"安装包安装失败"},
+                        Case{"finals=Fail+Success", L"安装包安装失败"}}) {
     SCOPED_TRACE(c.demo);
     TestSupport::ScopedEnvironmentVariable demo("TALVORIN_DEMO_PACKAGE", c.demo);
     WindowDriver run;
@@ -380,7 +385,7 @@ TEST_F(MainWndTest, PackageFailureIsExplainedAndLeadsBackToTheStartPage) {
     EXPECT_EQ(run.Pages().back(), Installer::kPageStart);
   }
   const std::vector<std::string> events = Events();
-  EXPECT_EQ(Count(events, "安装失败原因"), 2u);
+  EXPECT_EQ(Count(events, "安装失败原因"), 3u);
   EXPECT_EQ(Count(events, "安装成功"), 0u);
 }
 
@@ -505,15 +510,19 @@ TEST_F(MainWndTest, RefusedStartsStayOnTheCustomPage) {
     const char* verdict;  // the network check's answer
     std::wstring folder;
     std::wstring message;
+    const char* freeBytes = nullptr;  // the free space the folder's volume reports
   };
   const std::vector<Case> cases = {
       {"0x10000", L"Offline", L"当前网络环境较差，请在网络通畅时进行安装"},
       {"1", L"bad|name", L"无效路径"},
+      {"1", L"Small", Installer::kNoSpaceText, "1073741823"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Utf8(c.message));
     Installer::TheInstallerSettings().isCheckNet = true;
     TestSupport::ScopedEnvironmentVariable verdict("TALVORIN_NETWORK_VERDICT", c.verdict);
+    TestSupport::ScopedEnvironmentVariable freeSpace(
+        "TALVORIN_FREE_SPACE_BYTES", c.freeBytes ? std::optional<std::string>(c.freeBytes) : std::nullopt);
     WindowDriver run;
     run.Answer(Installer::kExitTip, {L"okBtn"});
     bool started = false, closing = false;
@@ -539,6 +548,287 @@ TEST_F(MainWndTest, RefusedStartsStayOnTheCustomPage) {
     const std::vector<int> pages = run.Pages();
     EXPECT_EQ(std::count(pages.begin(), pages.end(), Installer::kPageInstalling), 0);
   }
+  EXPECT_EQ(Count(Events(), "安装中"), 0u);
+}
+
+
+// A second "install" while the first start is under way (a double click on
+// the default button during the network check) starts nothing more.
+#ifndef _WIN32  // the default folder on Windows is the system's, shared with other tests
+TEST_F(MainWndTest, ADoubleClickDuringTheNetworkCheckStartsOneInstallation) {
+  Installer::TheInstallerSettings().isCheckNet = true;
+  TestSupport::ScopedEnvironmentVariable verdict("TALVORIN_NETWORK_VERDICT", "0x40");
+  bool clicked = false, finished = false;
+  driver.OnIdle([&](CMainWnd& w, Ui::OffscreenHost& h) {
+    if (w.CurrentPage() == Installer::kPageStart && !clicked) {
+      clicked = true;
+      h.ClickControl(L"defaultInstallBtn");
+      return h.ClickControl(L"defaultInstallBtn");
+    }
+    if (w.CurrentPage() == Installer::kPageFinished && !finished) {
+      finished = true;
+      return h.ClickControl(L"closebtn");
+    }
+    return false;
+  });
+  EXPECT_EQ(driver.Run(), 1);
+  EXPECT_TRUE(finished);
+  EXPECT_TRUE(driver.Dialogs().empty());
+  const std::vector<std::string> events = Events();
+  EXPECT_EQ(Count(events, "立即安装"), 2u);
+  EXPECT_EQ(Count(events, "安装中"), 1u);
+  EXPECT_EQ(Count(events, "开始下载大包"), 1u);
+  EXPECT_EQ(Count(events, "安装成功"), 1u);
+}
+#endif
+
+// The product ends while the user is asked whether to leave the wait for it:
+// "是" leaves without having removed anything, "否" goes on and installs.
+TEST_F(MainWndTest, LeavingTheWaitNeverRemovesWithoutInstalling) {
+  struct Case {
+    const wchar_t* answer;
+    bool installs;
+  };
+  for (const Case& c : {Case{L"okBtn", false}, Case{L"cancelBtn", true}}) {
+    SCOPED_TRACE(Utf8(c.answer));
+    Installer::TheInstallerSettings().insNew = true;
+    WindowDriver run;
+    const std::wstring folder = MakeEarlierInstallation(run.Temp().File(L"Talvorin"), run.RecordsKey());
+    auto product = std::make_unique<RunningProduct>(folder, run.Temp().File(L"product-runs"));
+    ASSERT_TRUE(product->Runs());
+    run.WhileOpen(Installer::kExitTip, [&] {
+      product.reset();  // the product ends while the question is open
+      for (int i = 0; i < 200 && Utils::FindProcessId(kProductExecutableName) != 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+      // Longer than the wait's round: a wait still deciding would start now.
+      std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    });
+    run.Answer(Installer::kExitTip, {c.answer});
+    bool asked = false, finished = false;
+    run.OnIdle([&](CMainWnd& w, Ui::OffscreenHost& h) {
+      if (w.CurrentPage() == Installer::kPageInstalling && w.IsWaitingForProduct() && !asked &&
+          h.ClickControl(L"closebtn")) {
+        asked = true;
+        return true;
+      }
+      if (w.CurrentPage() == Installer::kPageFinished && !finished) {
+        finished = true;
+        return h.ClickControl(L"closebtn");
+      }
+      return false;
+    });
+    EXPECT_EQ(run.Run(), 1);
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(finished, c.installs);
+    // Either the earlier version is still there, or the new one replaced it.
+    EXPECT_EQ(TestSupport::ReadFileBytes(folder + kSep + L"talvorin.dat").size(), c.installs ? 1200000u : 7u);
+  }
+}
+
+// Values from the package that would break the window: lines ending in CR
+// LF, an empty "InstPath=", an empty "Message=", a progress of 50.
+TEST_F(MainWndTest, ValuesFromThePackageAreSanitised) {
+  TestSupport::ScopedEnvironmentVariable demo(
+      "TALVORIN_DEMO_PACKAGE", std::string("crlf,style=AutoStartup,extra=Progress=50|InstPath=|Message=|"
+                                           "Message=hello|StartUrl=x"));
+  const std::wstring chosen = Chosen(L"Sanitised");
+  bool started = false, finished = false;
+  std::vector<int> bar;
+  std::vector<std::wstring> texts;
+  driver.OnIdle([&](CMainWnd& w, Ui::OffscreenHost& h) {
+    if (w.CurrentPage() == Installer::kPageStart && !started) return h.ClickControl(L"customeBtn");
+    if (w.CurrentPage() == Installer::kPageCustom && !started) {
+      started = true;
+      TypeFolder(h, chosen);
+      return h.ClickControl(L"customeInstallBtn");
+    }
+    if (w.CurrentPage() == Installer::kPageInstalling) {
+      bar.push_back(w.Find<Ui::Progress>(L"installPrg")->Value());
+      texts.push_back(w.FindControl(L"progressLb")->Text());
+    }
+    if (w.CurrentPage() == Installer::kPageFinished && !finished) {
+      finished = true;
+      return h.ClickControl(L"closebtn");
+    }
+    return false;
+  });
+  EXPECT_EQ(driver.Run(), 1);
+  ASSERT_TRUE(finished);
+  for (int value : bar) EXPECT_LE(value, 100);
+  for (const std::wstring& text : texts) {
+    EXPECT_EQ(text.find(L"1570"), std::wstring::npos) << Utf8(text);
+  }
+  ASSERT_EQ(driver.Dialogs().size(), 2u);
+  EXPECT_EQ(driver.Dialogs()[0].layout, Installer::kMessageBox1);
+  EXPECT_EQ(driver.Dialogs()[0].text, Installer::kEmptyPackageMessage);
+  EXPECT_EQ(driver.Dialogs()[0].caption, L"消息");
+  EXPECT_EQ(driver.Dialogs()[1].text, L"hello");
+  // The chosen folder stays recorded (no carriage return, not emptied), and
+  // the product named with CR LF was found and started once.
+  const std::wstring folder = chosen + kSep + L"Talvorin";
+  Installer::InstallationRecords records;
+  records.recordsKey = driver.RecordsKey();
+  records.Read();
+  EXPECT_EQ(records.recordedFolder, folder);
+  EXPECT_EQ(records.recordedUninstaller, folder + kSep + L"uninst.ep");
+  EXPECT_TRUE(Utils::FileExists(folder + kSep + L"set.ini"));
+  for (int i = 0; i < 100 && !Utils::FileExists(folder + kSep + L"product-starts.txt"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(TestSupport::ReadFileBytes(folder + kSep + L"product-starts.txt"), "started\n");
+}
+
+// How the product starts by the style the package reports, and the finished
+// page's two timers: 10 brings the window back to the front, 11 closes it.
+TEST_F(MainWndTest, StartStylesAndTheFinishedPagesTimers) {
+  struct Case {
+    const char* demo;
+    bool clickOpen;           // the finished page's "openProduceBtn"
+    const char* starts;       // product-starts.txt afterwards
+  };
+  const Case cases[] = {
+      // Two successes start the product once; timer 11 closes the window.
+      {"style=AutoStartup,finals=Success+Success,extra=StartUrl=x|FinsihCloseDetention=300", false, "started\n"},
+      // Timer 10 shows the hidden window again; the button starts the product.
+      {"style=UserStartup,extra=StartUrl=x|TopShowDetention=1500", true, "started\n"},
+      {"style=NonStartup,extra=StartUrl=x", true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.demo);
+    TestSupport::ScopedEnvironmentVariable demo("TALVORIN_DEMO_PACKAGE", std::string(c.demo));
+    WindowDriver run;
+    const std::wstring chosen = run.Temp().File(L"Styles");
+    bool started = false, hidden = false, clicked = false;
+    run.OnIdle([&](CMainWnd& w, Ui::OffscreenHost& h) {
+      if (w.CurrentPage() == Installer::kPageStart && !started) return h.ClickControl(L"customeBtn");
+      if (w.CurrentPage() == Installer::kPageCustom && !started) {
+        started = true;
+        TypeFolder(h, chosen);
+        return h.ClickControl(L"customeInstallBtn");
+      }
+      if (w.CurrentPage() != Installer::kPageFinished || !c.clickOpen || clicked) return false;
+      if (std::string(c.demo).find("TopShowDetention") != std::string::npos) {
+        if (!hidden) {
+          hidden = true;
+          h.Show(false);
+          return true;
+        }
+        if (!h.IsVisible()) return false;  // until timer 10 shows it
+      }
+      clicked = true;
+      return h.ClickControl(L"openProduceBtn");
+    });
+    EXPECT_EQ(run.Run(), 1);
+    EXPECT_EQ(run.Pages().back(), Installer::kPageFinished);
+    EXPECT_EQ(clicked, c.clickOpen);
+    const std::wstring starts = chosen + kSep + L"Talvorin" + kSep + L"product-starts.txt";
+    for (int i = 0; i < 100 && *c.starts != 0 && !Utils::FileExists(starts); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a second start would show by now
+    EXPECT_EQ(TestSupport::ReadFileBytes(starts), c.starts);
+  }
+}
+
+#ifndef _WIN32
+// The start address is opened only when it is longer than five characters
+// (the opener's attempt is in the log, whether or not a desktop opener exists).
+TEST_F(MainWndTest, TheStartAddressIsOpenedOnlyWhenLongerThanFiveCharacters) {
+  for (const char* address : {"https://talvorin.invalid/welcome", "abcde"}) {
+    SCOPED_TRACE(address);
+    TestSupport::ScopedEnvironmentVariable demo(
+        "TALVORIN_DEMO_PACKAGE", "style=AutoStartup,extra=StartUrl=" + std::string(address) + "|FinsihCloseDetention=300");
+    WindowDriver run;
+    std::vector<std::wstring> lines;
+    std::mutex linesMutex;
+    Utils::LogCapture capture([&](const std::wstring& line) {
+      std::lock_guard<std::mutex> lock(linesMutex);
+      lines.push_back(line);
+    });
+    bool started = false;
+    run.OnIdle([&](CMainWnd& w, Ui::OffscreenHost& h) {
+      if (w.CurrentPage() == Installer::kPageStart && !started) return h.ClickControl(L"customeBtn");
+      if (w.CurrentPage() == Installer::kPageCustom && !started) {
+        started = true;
+        TypeFolder(h, run.Temp().File(L"Address"));
+        return h.ClickControl(L"customeInstallBtn");
+      }
+      return false;
+    });
+    EXPECT_EQ(run.Run(), 1);
+    std::lock_guard<std::mutex> lock(linesMutex);
+    const bool opened = std::any_of(lines.begin(), lines.end(), [&](const std::wstring& line) {
+      return line.find(L"open " + Wide(address)) != std::wstring::npos ||
+             line.find(L"opened " + Wide(address)) != std::wstring::npos;
+    });
+    EXPECT_EQ(opened, std::string(address).size() > 5);
+  }
+}
+#endif
+
+// The earlier version's uninstaller reports failure: the window explains,
+// goes back to its page and, with the earlier installation there, closes;
+// nothing is downloaded and the earlier version stays.
+TEST_F(MainWndTest, AFailedRemovalIsExplainedAndLeavesTheEarlierVersion) {
+  for (const char* uninstall : {"fail", "error=in use"}) {
+    SCOPED_TRACE(uninstall);
+    TestSupport::ScopedEnvironmentVariable demo("TALVORIN_DEMO_UNINSTALL", std::string(uninstall));
+    WindowDriver run;
+    const std::wstring folder = MakeEarlierInstallation(run.Temp().File(L"Talvorin"), run.RecordsKey());
+    run.Answer(Installer::kInstalledPathTip, {L"okBtn"});
+    EXPECT_EQ(run.Run(), 1);
+    ASSERT_EQ(run.Dialogs().size(), 2u);
+    EXPECT_EQ(run.Dialogs()[1].layout, Installer::kMessageBox1);
+    EXPECT_EQ(run.Dialogs()[1].text, Installer::kRunningProductText);
+    EXPECT_EQ(TestSupport::ReadFileBytes(folder + kSep + L"talvorin.dat"), "earlier");
+    EXPECT_FALSE(Utils::FileExists(folder + kSep + L"__Package_Talvorin.exe"));
+  }
+  EXPECT_EQ(Count(Events(), "开始下载大包"), 0u);
+}
+
+// The earlier version's uninstaller runs: the start is refused with the
+// running-product message, and without an earlier installation the window
+// stays on its page.
+TEST_F(MainWndTest, ARunningUninstallerRefusesTheStart) {
+  const std::wstring folder = Chosen(L"uninstaller");
+  ASSERT_TRUE(Utils::CreateDirectories(folder));
+  const std::wstring program = folder + kSep + L"Talvorin_un_asa.exe";
+  ASSERT_TRUE(TestSupport::WriteFileBytes(program, TestSupport::ReadFileBytes(TestSupport::DemoPackagePath())));
+#ifndef _WIN32
+  std::filesystem::permissions(std::filesystem::path(Utf8(program)), std::filesystem::perms::owner_all);
+#endif
+  const std::wstring marker = Chosen(L"uninstaller-runs");
+  ASSERT_TRUE(TestSupport::WriteFileBytes(marker, "x"));
+  Utils::ChildProcess uninstaller;
+  uninstaller.Start(L"\"" + program + L"\" \"-stay-while=" + marker + L"\"");
+  for (int i = 0; i < 200 && Utils::FindProcessId(L"Talvorin_un_asa.exe") == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_NE(Utils::FindProcessId(L"Talvorin_un_asa.exe"), 0u);
+  driver.Answer(Installer::kExitTip, {L"okBtn"});
+  bool clicked = false, closing = false;
+  driver.OnIdle([&](CMainWnd& w, Ui::OffscreenHost& h) {
+    if (w.CurrentPage() == Installer::kPageStart && !clicked) {
+      clicked = true;
+      return h.ClickControl(L"defaultInstallBtn");
+    }
+    if (clicked && !driver.Dialogs().empty() && !closing) {
+      closing = true;
+      EXPECT_EQ(w.CurrentPage(), Installer::kPageStart);
+      return h.ClickControl(L"closebtn");
+    }
+    return false;
+  });
+  EXPECT_EQ(driver.Run(), 1);
+  ASSERT_EQ(driver.Dialogs().size(), 2u);
+  EXPECT_EQ(driver.Dialogs()[0].layout, Installer::kMessageBox1);
+  EXPECT_EQ(driver.Dialogs()[0].text, Installer::kRunningProductText);
+  EXPECT_EQ(driver.Dialogs()[1].layout, Installer::kExitTip);
+  const std::vector<int> pages = driver.Pages();
+  EXPECT_EQ(std::count(pages.begin(), pages.end(), Installer::kPageInstalling), 0);
+  std::filesystem::remove(std::filesystem::path(marker));
+  uninstaller.WaitForExit();
   EXPECT_EQ(Count(Events(), "安装中"), 0u);
 }
 

@@ -80,6 +80,7 @@ bool WindowDriver::Idle(Ui::Window& top) {
     if (Ui::Control* caption = dialog->FindControl(L"captionLbl")) shown.caption = caption->Text();
     if (dialog->Focused() != nullptr) shown.focused = dialog->Focused()->Name();
     dialogs_.push_back(shown);
+    if (auto action = whileOpen_.find(shown.layout); action != whileOpen_.end() && action->second) action->second();
     std::deque<std::wstring>& answers = answers_[shown.layout];
     std::wstring button = L"closebtn";
     if (!answers.empty()) {

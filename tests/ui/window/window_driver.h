@@ -36,6 +36,9 @@ class WindowDriver {
   // clicked, or keys pressed as a person at the keyboard does ("<Return>",
   // "<Escape>", "<Tab><Return>").
   void Answer(const std::wstring& layout, std::vector<std::wstring> buttons);
+  // Runs `action` while the dialog of `layout` is open, before it is answered
+  // (what a user or the system does meanwhile).
+  void WhileOpen(const std::wstring& layout, std::function<void()> action) { whileOpen_[layout] = std::move(action); }
   // Called with the main window whenever it has nothing to do; returns
   // whether it did something.
   void OnIdle(std::function<bool(Installer::CMainWnd&, Ui::OffscreenHost&)> step) { step_ = std::move(step); }
@@ -63,6 +66,7 @@ class WindowDriver {
   std::wstring recordsKey_;
   Ui::OffscreenEnvironment environment_{Ui::OffscreenEnvironment::Clock::kRealTime};
   std::map<std::wstring, std::deque<std::wstring>> answers_;
+  std::map<std::wstring, std::function<void()>> whileOpen_;
   std::function<bool(Installer::CMainWnd&, Ui::OffscreenHost&)> step_;
   std::vector<ShownDialog> dialogs_;
   std::vector<int> pages_;
