@@ -19,7 +19,7 @@ constexpr std::size_t kFileBlockBytes = std::size_t{1} << 20;
 
 }  // namespace
 
-BackgroundMd5::BackgroundMd5() : worker_([this] { Work(); }) {}
+BackgroundMd5::BackgroundMd5(Utils::HashAlgorithm algorithm) : md5_(algorithm), worker_([this] { Work(); }) {}
 
 BackgroundMd5::~BackgroundMd5() {
   {
@@ -58,9 +58,7 @@ std::string BackgroundMd5::Finish() {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return jobs_.empty() && queuedBytes_ == 0; });
   if (failed_ || !md5_.Ready()) return {};
-  std::array<std::uint8_t, 16> digest{};
-  if (!md5_.Finish(digest)) return {};
-  return Utils::DigestHex(digest);
+  return md5_.FinishHex();
 }
 
 bool BackgroundMd5::HashFilePrefix(const std::string& path, std::int64_t length) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "download/downloader.h"
@@ -85,6 +86,12 @@ class CDownloadInstaller {
   std::unique_ptr<Utils::Thread> waiter_;
   std::atomic<bool> cancelWait_{false};
   std::atomic<bool> waiting_{false};
+  // A worker's reaction that starts the next stage (or the next attempt)
+  // runs under this lock and not at all once the orchestrator is closing:
+  // the destructor releases the workers while their threads may still be
+  // in a notification.
+  std::mutex reactionMutex_;
+  bool closing_ = false;
 };
 
 // The package path remembered after the last download failure or finished
