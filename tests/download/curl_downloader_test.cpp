@@ -75,6 +75,10 @@ TEST(CCurlDownloader, NotificationSequencesAgainstTheServer) {
       // The package that failed its digest is deleted, never left to be run.
       {"two-mismatches", "bad-md5", 3 * kMiB / 2, {1001, 1006, 1005, 1001, 1006, 1004}, 0.0, kBadDigest,
        Target::Deleted, {"-", "-"}, kDefaultStall, FailureClass::kDigestMismatch},
+      // 64 digits before the file name are a SHA-256 digest, checked as such.
+      {"sha256", "sha256", 3 * kMiB / 2, {1001, 1003}, 0.0, L"", Target::Served, {"-"}},
+      {"sha256-mismatches", "sha256;bad-md5", 3 * kMiB / 2, {1001, 1006, 1005, 1001, 1006, 1004}, 0.0,
+       kBadDigest, Target::Deleted, {"-", "-"}, kDefaultStall, FailureClass::kDigestMismatch},
       // Every cut counts one of twelve; each try resumes where the last stopped.
       {"cut-every-time", "cut=524288", 2 * kMiB, {1001, 1003}, 0.0, L"", Target::Served,
        {"-", "bytes=524288-", "bytes=1048576-", "bytes=1572864-"}},

@@ -278,6 +278,8 @@ TEST_F(MtCurlDownloaderTest, RetriesADigestMismatchOnce) {
        {DL_CODE_START, DL_CODE_ERROR, DL_CODE_RETRY, DL_CODE_START, DL_CODE_SUCCESS}},
       {"two mismatches", ";bad-md5",
        {DL_CODE_START, DL_CODE_ERROR, DL_CODE_RETRY, DL_CODE_START, DL_CODE_ERROR, DL_CODE_FAIL}},
+      {"one SHA-256 mismatch", ";sha256;bad-md5;faulty-gets=1",
+       {DL_CODE_START, DL_CODE_ERROR, DL_CODE_RETRY, DL_CODE_START, DL_CODE_SUCCESS}},
   };
   for (const DigestCase& c : cases) {
     SCOPED_TRACE(c.label);
