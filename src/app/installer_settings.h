@@ -61,9 +61,6 @@ struct InstallerSettings {
   // "RequireDigest": a package whose final address carries no digest is
   // refused before it runs, instead of being installed unverified.
   bool requireDigest = false;
-  // "PackagePublisher": when not empty, the package must carry a valid
-  // Authenticode signature whose signer's common name is this (Windows).
-  std::wstring packagePublisher;
   // Where analytics batches are posted and where the location-and-time
   // service answers. Empty: nothing is sent, every record stays staged.
   std::wstring analyticsServerUrl;
