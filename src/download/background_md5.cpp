@@ -56,7 +56,8 @@ void BackgroundMd5::Feed(const void* data, std::size_t size) {
 
 std::string BackgroundMd5::Finish() {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return jobs_.empty() && queuedBytes_ == 0; });
+  // A job taken off the queue is still being hashed until the worker says so.
+  changed_.wait(lock, [this] { return jobs_.empty() && queuedBytes_ == 0 && !working_; });
   if (failed_ || !md5_.Ready()) return {};
   return md5_.FinishHex();
 }
@@ -83,6 +84,7 @@ void BackgroundMd5::Work() {
     if (stopping_) return;
     Job job = std::move(jobs_.front());
     jobs_.pop_front();
+    working_ = true;
     lock.unlock();
     bool ok = true;
     if (job.path.empty())
@@ -90,6 +92,7 @@ void BackgroundMd5::Work() {
     else
       ok = HashFilePrefix(job.path, job.length);
     lock.lock();
+    working_ = false;
     if (!ok) failed_ = true;
     if (job.path.empty()) {
       queuedBytes_ -= job.bytes.size();

@@ -51,5 +51,6 @@ class BackgroundMd5 {
   std::size_t queuedBytes_ = 0;
   bool stopping_ = false;
   bool failed_ = false;
+  bool working_ = false;  // the worker is hashing a job it took off the queue
   std::thread worker_;
 };
