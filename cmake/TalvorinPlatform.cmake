@@ -44,6 +44,16 @@ if(TALVORIN_SANITIZE AND NOT WIN32)
   target_link_options(talvorin_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+# The threads of the downloaders, the orchestrator and the runner meet in
+# few places; ThreadSanitizer watches them in a build of its own.
+if(TALVORIN_TSAN AND NOT WIN32)
+  if(TALVORIN_SANITIZE)
+    message(FATAL_ERROR "TALVORIN_TSAN and TALVORIN_SANITIZE exclude each other")
+  endif()
+  target_compile_options(talvorin_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(talvorin_options INTERFACE -fsanitize=thread)
+endif()
+
 # talvorin_os_sources(<target> <module>...): adds <module>_win.cpp or
 # <module>_posix.cpp, so portable files never carry #ifdef forests.
 function(talvorin_os_sources target)

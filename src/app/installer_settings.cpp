@@ -154,6 +154,7 @@ void InstallerSettings::ReadSettingsFile(const std::wstring& executablePath) {
   downloadScale = DownloadScaleFromText(text(L"DownloadScale", L"0.7"));
   instCmd = text(L"InstCmd", L"");
   caBundle = text(L"CaBundle", L"");
+  requireDigest = text(L"RequireDigest", L"false") == L"true";
   analyticsServerUrl = text(L"AnalyticsServerUrl", L"");
   locationServiceUrl = text(L"LocationServiceUrl", L"");
   productName = kProductName;

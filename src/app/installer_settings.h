@@ -59,6 +59,9 @@ struct InstallerSettings {
   // request trusts besides the system's, for servers with a private CA.
   // Empty: the system's authorities only.
   std::wstring caBundle;
+  // "RequireDigest": a package whose final address carries no digest is
+  // refused before it runs, instead of being installed unverified.
+  bool requireDigest = false;
   // Where analytics batches are posted and where the location-and-time
   // service answers. Empty: nothing is sent, every record stays staged.
   std::wstring analyticsServerUrl;

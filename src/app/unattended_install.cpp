@@ -11,7 +11,9 @@
 #include "analytics/funnel_events.h"
 #include "app/console_platform.h"
 #include "app/language.h"
+#include "download/download_failure.h"
 #include "download/downloader.h"
+#include "download/package_digest.h"
 #include "install/failure_reasons.h"
 #include "install/install_codes.h"
 #include "install/install_folder.h"
@@ -167,11 +169,13 @@ std::optional<int> UnattendedSession::Handle(const NotifyMessage& message,
       return std::nullopt;
     case DL_CODE_FAIL:
       ReportDownloadFailure(message.value, message.text, packagePath, group_);
-      Say("The download failed (code " + std::to_string(ReasonCode(message.value)) + " " +
-          Utf8(message.text) + "). Check the network and start the installation again.");
+      Say("The download failed: " + FailureConsoleText(ParseFailureNotificationText(message.text)) +
+          " Start the installation again when the cause is gone.");
       return kExitDownloadFailed;
     case DL_CODE_ERROR:
       ReportDigestNotice(message.value, message.text, group_);
+      if (IsDigestMissingNotice(message.text))
+        Say("The package was not verified: its address carries no digest.");
       return std::nullopt;
     case IST_CODE_START:
       records_.WriteInstallSettingsFile();

@@ -19,7 +19,7 @@ constexpr std::size_t kFileBlockBytes = std::size_t{1} << 20;
 
 }  // namespace
 
-BackgroundMd5::BackgroundMd5() : worker_([this] { Work(); }) {}
+BackgroundMd5::BackgroundMd5(Utils::HashAlgorithm algorithm) : md5_(algorithm), worker_([this] { Work(); }) {}
 
 BackgroundMd5::~BackgroundMd5() {
   {
@@ -56,11 +56,10 @@ void BackgroundMd5::Feed(const void* data, std::size_t size) {
 
 std::string BackgroundMd5::Finish() {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return jobs_.empty() && queuedBytes_ == 0; });
+  // A job taken off the queue is still being hashed until the worker says so.
+  changed_.wait(lock, [this] { return jobs_.empty() && queuedBytes_ == 0 && !working_; });
   if (failed_ || !md5_.Ready()) return {};
-  std::array<std::uint8_t, 16> digest{};
-  if (!md5_.Finish(digest)) return {};
-  return Utils::DigestHex(digest);
+  return md5_.FinishHex();
 }
 
 bool BackgroundMd5::HashFilePrefix(const std::string& path, std::int64_t length) {
@@ -85,6 +84,7 @@ void BackgroundMd5::Work() {
     if (stopping_) return;
     Job job = std::move(jobs_.front());
     jobs_.pop_front();
+    working_ = true;
     lock.unlock();
     bool ok = true;
     if (job.path.empty())
@@ -92,6 +92,7 @@ void BackgroundMd5::Work() {
     else
       ok = HashFilePrefix(job.path, job.length);
     lock.lock();
+    working_ = false;
     if (!ok) failed_ = true;
     if (job.path.empty()) {
       queuedBytes_ -= job.bytes.size();

@@ -1,4 +1,4 @@
-// MD5 of a package computed on a thread of its own while the package is still
+// The digest (MD5 or SHA-256) of a package computed on a thread of its own while the package is still
 // arriving, so that checking the digest costs almost nothing after the last
 // byte: the hashing runs on the second core instead of in a pass of its own.
 #pragma once
@@ -16,7 +16,7 @@
 
 class BackgroundMd5 {
  public:
-  BackgroundMd5();
+  explicit BackgroundMd5(Utils::HashAlgorithm algorithm = Utils::HashAlgorithm::kMd5);
   // Stops hashing at once; the digest is then lost.
   ~BackgroundMd5();
   BackgroundMd5(const BackgroundMd5&) = delete;
@@ -29,7 +29,7 @@ class BackgroundMd5 {
   // Hashes a copy of the bytes. Waits while much is still unhashed, so memory
   // stays bounded when the disk and the network outrun the hashing.
   void Feed(const void* data, std::size_t size);
-  // Waits for everything fed to be hashed: 32 lower-case hexadecimal digits,
+  // Waits for everything fed to be hashed: the lower-case hexadecimal digest,
   // or empty when the hash provider is unavailable or the file prefix could
   // not be read in full.
   std::string Finish();
@@ -43,7 +43,7 @@ class BackgroundMd5 {
   void Work();
   bool HashFilePrefix(const std::string& path, std::int64_t length);
 
-  Utils::Md5 md5_;
+  Utils::Hash md5_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Job> jobs_;
@@ -51,5 +51,6 @@ class BackgroundMd5 {
   std::size_t queuedBytes_ = 0;
   bool stopping_ = false;
   bool failed_ = false;
+  bool working_ = false;  // the worker is hashing a job it took off the queue
   std::thread worker_;
 };

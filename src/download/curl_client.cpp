@@ -10,6 +10,7 @@
 #include "analytics/funnel_events.h"
 #include "app/installer_settings.h"
 #include "download/background_md5.h"
+#include "download/package_digest.h"
 #include "support/debug_log.h"
 #include "support/digest.h"
 #include "support/text.h"
@@ -22,7 +23,6 @@ constexpr long kKeepAliveSeconds = 10;
 // would hold the installer for ever. Later libcurl releases default to 30.
 constexpr long kMaxRedirects = 30;
 constexpr std::size_t kMaxErrorTextLength = 199;
-constexpr std::size_t kDigestLength = 32;
 
 std::wstring CurlText(int code) {
   // libcurl's table has no entry for the client's own negative codes; asking
@@ -45,11 +45,14 @@ constexpr long kReceiveBufferBytes = 512L * 1024L;
 struct BodySink {
   std::FILE* file = nullptr;
   BackgroundMd5* md5 = nullptr;
+  int writeErrno = 0;  // why a write fell short
 };
 
 std::size_t WriteToFile(char* data, std::size_t size, std::size_t count, void* sinkData) {
   auto* sink = static_cast<BodySink*>(sinkData);
+  errno = 0;
   const std::size_t written = std::fwrite(data, 1, size * count, sink->file);
+  if (written < size * count) sink->writeErrno = errno != 0 ? errno : EIO;
   if (sink->md5) sink->md5->Feed(data, written);
   return written;
 }
@@ -108,7 +111,21 @@ CURLcode CurlClient::SetCommonOptions(CURL* easy) {
 }
 
 int CurlClient::HeaderAbortCallback(void* client, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  return static_cast<CurlClient*>(client)->abortRequested.load() ? 1 : 0;
+  return static_cast<CurlClient*>(client)->AbortRequested() ? 1 : 0;
+}
+
+// Remembers what a header request met, so that a length that could not be
+// learned is explained by its cause.
+static void NoteHeaderOutcome(CURL* easy, CURLcode result, int& headerResult, long& headerStatus) {
+  long status = 0;
+  long connectStatus = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &connectStatus);
+  if (connectStatus == 407) status = 407;
+  if (result != CURLE_OK || status >= 400) {
+    headerResult = static_cast<int>(result);
+    headerStatus = status;
+  }
 }
 
 CurlEasyHandle CurlClient::HeaderRequest(const std::string& address, bool followRedirects,
@@ -139,6 +156,7 @@ CurlEasyHandle CurlClient::Head(const std::string& address) {
   if (result == CURLE_OK) {
     result = curl_easy_perform(easy.get());
     if (result != CURLE_OK) LOG_RESULT(result);
+    NoteHeaderOutcome(easy.get(), result, headerResult, headerStatus);
   }
   LOG_RESULT(result);
   return easy;
@@ -169,6 +187,7 @@ std::string CurlClient::GetRealUrl_Str(const std::string& address) {
   std::string effective;
   if (easy && result == CURLE_OK) {
     result = curl_easy_perform(easy.get());
+    NoteHeaderOutcome(easy.get(), result, headerResult, headerStatus);
     if (result != CURLE_OK) {
       LOG_RESULT(result);
     } else {
@@ -185,7 +204,7 @@ double CurlClient::GetDownloadFileLength_Str(const std::string& address) {
   if (!easy) return -1.0;
   curl_off_t length = -1;
   if (result == CURLE_OK) {
-    curl_easy_perform(easy.get());
+    NoteHeaderOutcome(easy.get(), curl_easy_perform(easy.get()), headerResult, headerStatus);
     if (curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK) length = -1;
     long status = 0;
     result = curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
@@ -197,7 +216,7 @@ double CurlClient::GetDownloadFileLength_Str(const std::string& address) {
 
 int CurlClient::ProgressCallback(void* client, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
   auto* self = static_cast<CurlClient*>(client);
-  if (self->abortRequested.load()) return 1;
+  if (self->AbortRequested()) return 1;
 
   const std::int64_t seconds = std::chrono::duration_cast<std::chrono::seconds>(
                                    std::chrono::system_clock::now().time_since_epoch())
@@ -239,6 +258,11 @@ int CurlClient::Start() {
   curl_slist* headers = nullptr;
   std::unique_ptr<BackgroundMd5> md5;
   bodyMd5.clear();
+  lastFailure = DownloadFailure{};
+  headerResult = 0;
+  headerStatus = 0;
+  int writeErrno = 0;
+  long answerStatus = 0;
 
   if (realUrl.empty() || fileLength < kMinimumLength) {
     if (CurlEasyHandle head = Head(urlNarrow)) {
@@ -263,6 +287,7 @@ int CurlClient::Start() {
   if (result == 0) {
     file = std::fopen(sideNarrow.c_str(), "ab+");
     if (!file) {
+      writeErrno = errno;
       errorText = Utils::ToWide(std::strerror(errno), Utils::kCodePageAnsi).substr(0, kMaxErrorTextLength);
       result = kSideFileUnopenable;
     }
@@ -296,12 +321,18 @@ int CurlClient::Start() {
     if (resumeOffset > 0)
       Combine(options, curl_easy_setopt(handle, CURLOPT_RESUME_FROM_LARGE,
                                         static_cast<curl_off_t>(resumeOffset)));
-    if (Utils::Md5FromUrl(realUrl).size() == kDigestLength) {
-      md5 = std::make_unique<BackgroundMd5>();
+    const ExpectedDigest expected = ExpectedDigestOf(realUrl);
+    if (expected.present) {
+      md5 = std::make_unique<BackgroundMd5>(expected.algorithm);
       md5->FeedFilePrefix(sideNarrow, resumeOffset);
       sink.md5 = md5.get();
     }
     result = options == CURLE_OK ? static_cast<int>(curl_easy_perform(handle)) : static_cast<int>(options);
+    writeErrno = sink.writeErrno;
+    long connectStatus = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &answerStatus);
+    curl_easy_getinfo(handle, CURLINFO_HTTP_CONNECTCODE, &connectStatus);
+    if (connectStatus == 407) answerStatus = 407;
   }
 
   LOG_RESULT(result);
@@ -313,7 +344,9 @@ int CurlClient::Start() {
   if (file) {
     // The last buffered bytes reach the disk only here; a full disk must
     // count as the write error it is, not as a finished file.
+    errno = 0;
     if (std::fclose(file) != 0 && result == 0) {
+      writeErrno = errno != 0 ? errno : EIO;
       result = CURLE_WRITE_ERROR;
       LOG_RESULT(result);
     }
@@ -336,11 +369,22 @@ int CurlClient::Start() {
     if (std::rename(sideNarrow.c_str(), localNarrow.c_str()) != 0) {
       // Reporting success here would hand a missing or stale target to the
       // digest check, which lets an unreadable file pass.
+      writeErrno = errno;
       errorText = Utils::ToWide(std::strerror(errno), Utils::kCodePageAnsi).substr(0, kMaxErrorTextLength);
       result = kRenameFailed;
       LOG_RESULT(result);
     }
   }
+
+  if (result == kNoLength) {
+    lastFailure = ClassifyCurlResult(headerResult, headerStatus, realUrl.empty() ? urlNarrow : realUrl,
+                                     localPath, 0);
+  } else if (result == kSideFileUnopenable || result == kRenameFailed) {
+    lastFailure = ClassifyFileError(writeErrno, localPath);
+  } else if (result != 0) {
+    lastFailure = ClassifyCurlResult(result, answerStatus, realUrl, localPath, writeErrno);
+  }
+  if (result != 0) DEBUG_LOG(L"failure: %s", FailureSummary(lastFailure).c_str());
 
   DEBUG_LOG(L"end download");
   return result;

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "download/download_failure.h"
+
 struct CurlEasyDeleter {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
@@ -58,16 +60,24 @@ class CurlClient {
 
   // Makes the running transfer (if any) and every later one stop at once.
   void RequestAbort() { abortRequested.store(true); }
-  bool AbortRequested() const { return abortRequested.load(); }
+  bool AbortRequested() const {
+    return abortRequested.load() || (externalAbort != nullptr && externalAbort->load());
+  }
+  // A flag of the owner that stops transfers as RequestAbort does; it must
+  // outlive this client.
+  void SetAbortFlag(const std::atomic<bool>* flag) { externalAbort = flag; }
   void SetStallSeconds(long seconds) { stallSeconds = seconds; }
 
   const std::string& RealUrl() const { return realUrl; }
   double FileLength() const { return fileLength; }
   std::int64_t ResumeOffset() const { return resumeOffset; }
   const std::wstring& ErrorText() const { return errorText; }
-  // After a successful Start whose final address carries a digest: the MD5
-  // of the whole target, computed while it arrived. Empty otherwise.
-  const std::string& BodyMd5() const { return bodyMd5; }
+  // After a successful Start whose final address carries a digest: that
+  // digest (MD5 or SHA-256) of the whole target, computed while it arrived.
+  // Empty otherwise.
+  const std::string& BodyDigest() const { return bodyMd5; }
+  // Why the last Start failed.
+  const DownloadFailure& LastFailure() const { return lastFailure; }
 
  private:
   static int ProgressCallback(void* client, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t);
@@ -94,4 +104,9 @@ class CurlClient {
   std::string realUrl;
   std::string bodyMd5;
   long stallSeconds = kDefaultStallSeconds;
+  const std::atomic<bool>* externalAbort = nullptr;
+  DownloadFailure lastFailure;
+  // What the last header request met, for a failure to learn the length.
+  int headerResult = 0;
+  long headerStatus = 0;
 };

@@ -5,6 +5,8 @@
 #include <thread>
 #include <utility>
 
+#include "app/installer_settings.h"
+#include "download/package_digest.h"
 #include "support/debug_log.h"
 #include "support/digest.h"
 #include "support/text.h"
@@ -13,7 +15,6 @@ namespace {
 
 constexpr int kAttemptBudget = 12;
 constexpr auto kPauseBetweenTries = std::chrono::milliseconds(500);
-constexpr std::size_t kDigestLength = 32;
 
 }  // namespace
 
@@ -83,7 +84,8 @@ void CCurlDownloader::dlThreadFun() {
     if (client.AbortRequested()) return;
     budget -= result == CURLE_PARTIAL_FILE ? 1 : 2;
     if (budget < 1) {
-      Notify(DL_CODE_FAIL, static_cast<double>(result), kEngineLibCurl);
+      Notify(DL_CODE_FAIL, static_cast<double>(result),
+             FailureNotificationText(kEngineLibCurl, client.LastFailure()).c_str());
       return;
     }
     DEBUG_LOG(L"CurlDownLoader Code=%d", result);
@@ -91,24 +93,17 @@ void CCurlDownloader::dlThreadFun() {
     result = client.Start();
   }
 
-  const std::string expected = Utils::Md5FromUrl(client.RealUrl());
-  if (expected.size() == kDigestLength) {
-    // Normally hashed while it arrived; read back only when that was impossible.
-    const std::string actual = client.BodyMd5().size() == kDigestLength
-                                   ? client.BodyMd5()
-                                   : Utils::FileMd5(Utils::ToNarrow(localPath, Utils::kCodePageAnsi));
-    if (actual.size() == kDigestLength && actual != expected) {
-      Notify(DL_CODE_ERROR, 0.0, L"curl文件md5校验失败");
-      if (retried) {
-        Notify(DL_CODE_FAIL, 0.0, kEngineLibCurl);
-      } else {
-        retried = true;
-        Notify(DL_CODE_RETRY, 0.0, kEngineLibCurl);
-      }
-      return;
-    }
-  } else {
-    Notify(DL_CODE_ERROR, 0.0, L"curl获取url-md5失败");
-  }
-  Notify(DL_CODE_SUCCESS, 0.0, kEngineLibCurl);
+  // Normally hashed while it arrived; read back only when that was impossible.
+  const std::string target = Utils::ToNarrow(localPath, Utils::kCodePageAnsi);
+  const DigestVerdict verdict = VerifyPackageDigest(ExpectedDigestOf(client.RealUrl()), client.BodyDigest(), target);
+  const DigestOutcome outcome =
+      DecideAfterVerification(verdict, Installer::TheInstallerSettings().requireDigest, retried, L"curl");
+  if (!outcome.notice.empty()) Notify(DL_CODE_ERROR, 0.0, outcome.notice.c_str());
+  // A package that failed its check must not stay where it could be run.
+  if (outcome.deletePackage) std::remove(target.c_str());
+  if (outcome.code != DL_CODE_FAIL)
+    Notify(static_cast<DownloadCode>(outcome.code), 0.0, kEngineLibCurl);
+  else
+    Notify(static_cast<DownloadCode>(outcome.code), 0.0,
+           FailureNotificationText(kEngineLibCurl, outcome.failure).c_str());
 }

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -14,6 +15,9 @@
 
 #include "app/installer_settings.h"
 #include "download/background_md5.h"
+#include "download/curl_client.h"
+#include "download/download_failure.h"
+#include "download/package_digest.h"
 #include "support/debug_log.h"
 #include "support/digest.h"
 #include "support/process_info.h"
@@ -36,8 +40,10 @@ constexpr long kHeaderRequestTimeoutSeconds = 120;
 constexpr std::chrono::milliseconds kRangeStartSpacing{100};
 constexpr std::chrono::milliseconds kRangeRetryPause{400};
 
-constexpr wchar_t kDigestMismatch[] = L"mtcurl文件md5校验失败";
-constexpr wchar_t kDigestMissing[] = L"mtcurl获取url-md5失败";
+constexpr wchar_t kNoticePrefix[] = L"mtcurl";
+// The one-stream fallback retries as the single-stream downloader does.
+constexpr int kSingleStreamBudget = 12;
+constexpr std::chrono::milliseconds kSingleStreamPause{500};
 
 // Whose thread the calling thread is, so that Start can tell a call from
 // inside this downloader's own notifications from a call by its owner.
@@ -107,6 +113,12 @@ struct DownloadPartNode {
   std::int32_t state = -1;  // -1 to fetch, 0 complete, else the last failure
   std::atomic<std::int64_t> received{0};
   std::int64_t packageLength = 0;
+  // Why the last try failed: the answer's status and a failed write's errno.
+  long answerStatus = 0;
+  int writeErrno = 0;
+  // The server answered the range with the whole package: no try of this
+  // range can work, the attempt goes on as one stream.
+  bool wholeBodyAnswer = false;
   // The first range's bytes are hashed as they arrive (the others follow
   // while the parts are joined); null for the other ranges.
   BackgroundMd5* md5 = nullptr;
@@ -127,7 +139,9 @@ struct CMTCurlDownloader::State {
   // Wide enough for any length a server reports; a narrower field would
   // turn a package of 2 GiB or more into nonsense.
   std::int64_t fileLength = -1;
-  std::string expectedMd5;
+  ExpectedDigest expected;
+  // Set when the length request failed: the attempt goes on as one stream.
+  bool singleStream = false;
   // The running attempt's digest of the package, when the address carries one.
   std::unique_ptr<BackgroundMd5> attemptMd5;
   double lastPercent = 0.0;  // 0.0 also means no progress worth resuming is kept
@@ -225,7 +239,7 @@ int AbortOnly(void* clientp, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 // header-only request.
 bool GetRealDownloadUrl(State& state, const std::string& address) {
   state.realUrl.clear();
-  state.expectedMd5.clear();
+  state.expected = ExpectedDigest{};
   state.fileLength = 0;
   if (!Installer::TheInstallerSettings().curlReady) return false;
 
@@ -260,7 +274,7 @@ bool GetRealDownloadUrl(State& state, const std::string& address) {
         *effective) {
       state.realUrl = effective;
       DEBUG_LOG(L"Download File real url %s", Wide(state.realUrl).c_str());
-      state.expectedMd5 = Utils::Md5FromUrl(state.realUrl);
+      state.expected = ExpectedDigestOf(state.realUrl);
     }
     curl_off_t length = -1;
     long status = 0;
@@ -324,9 +338,11 @@ size_t WritePartData(char* data, size_t size, size_t count, void* userdata) {
     node->answerChecked = true;
     long status = 0;
     curl_easy_getinfo(node->handle, CURLINFO_RESPONSE_CODE, &status);
+    node->answerStatus = status;
     node->answerUsable =
         (status == 206 && node->answerFirstByte == node->nextOffset) ||
         (status == 200 && node->nextOffset == 0 && node->lastOffset + 1 == node->packageLength);
+    if (!node->answerUsable && status == 200) node->wholeBodyAnswer = true;
     if (!node->answerUsable)
       DEBUG_LOG(L"range %lld-%lld not honoured: status %d, answer from %lld",
                 static_cast<long long>(node->nextOffset), static_cast<long long>(node->lastOffset),
@@ -336,7 +352,9 @@ size_t WritePartData(char* data, size_t size, size_t count, void* userdata) {
   const std::size_t offered = size * count;
   const std::size_t remaining = static_cast<std::size_t>(node->lastOffset - node->nextOffset + 1);
   const std::size_t wanted = offered < remaining ? offered : remaining;
+  errno = 0;
   const std::size_t written = std::fwrite(data, 1, wanted, node->file);
+  if (written < wanted) node->writeErrno = errno != 0 ? errno : EIO;
   if (node->md5) node->md5->Feed(data, written);
   node->nextOffset += static_cast<std::int64_t>(written);
   node->received += static_cast<std::int64_t>(written);
@@ -380,6 +398,8 @@ CURLcode DownloadExe(State& state, DownloadPartNode& node) {
   node.answerChecked = false;
   node.answerUsable = false;
   node.answerFirstByte = -1;
+  node.answerStatus = 0;
+  node.writeErrno = 0;
 
   CURL* handle = node.handle;
   CURLcode result = CURLE_OK;
@@ -415,8 +435,12 @@ CURLcode DownloadExe(State& state, DownloadPartNode& node) {
   result = curl_easy_perform(handle);
   if (result != CURLE_OK)
     DEBUG_LOG(L"error:%d:%s", static_cast<int>(result), CurlText(result).c_str());
-  else
-    DEBUG_LOG(L"curl_easy_cleanup");
+  long status = 0;
+  long connectStatus = 0;
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+  curl_easy_getinfo(handle, CURLINFO_HTTP_CONNECTCODE, &connectStatus);
+  node.answerStatus = connectStatus == 407 ? 407 : status;
+  if (result == CURLE_OK) DEBUG_LOG(L"curl_easy_cleanup");
   curl_easy_reset(handle);
   // A server may end an answer cleanly before the range's end (a shorter
   // Content-Range); the range is not complete then.
@@ -430,7 +454,7 @@ void DownloadThreadFun(const std::shared_ptr<State>& state, DownloadPartNode& no
   tlsRole = ThreadRole{state.get(), false};
   int budget = kRangeBudget;
   CURLcode result = DownloadExe(*state, node);
-  while (result != CURLE_OK && budget > 0 && !state->aborting) {
+  while (result != CURLE_OK && budget > 0 && !state->aborting && !node.wholeBodyAnswer) {
     budget -= result == CURLE_PARTIAL_FILE ? 1 : 2;
     DEBUG_LOG(L"CurlDownLoader Code=%d", static_cast<int>(result));
     if (!state->Pause(kRangeRetryPause)) break;
@@ -449,13 +473,14 @@ void ReleaseNodes(State& state) {
 
 // The attempt failed: ask once in the downloader's life to be started again,
 // otherwise give up.
-void FailAttempt(State& state, std::int32_t error) {
+void FailAttempt(State& state, std::int32_t error, const DownloadFailure& failure) {
   ReleaseNodes(state);
+  DEBUG_LOG(L"failure: %s", FailureSummary(failure).c_str());
   // After the final failure no attempt will resume the part files.
   if (state.LastPercent() == 0.0 || state.retried) DeletePartFiles(state);
   if (state.retried) {
     state.SetLastPercent(0.0);
-    state.Notify(DL_CODE_FAIL, error, kEngineLibCurl);
+    state.Notify(DL_CODE_FAIL, error, FailureNotificationText(kEngineLibCurl, failure).c_str());
   } else {
     state.retried = true;
     state.Notify(DL_CODE_RETRY, error, kEngineLibCurl);
@@ -495,6 +520,58 @@ bool JoinParts(const State& state, BackgroundMd5* md5) {
   return ok && FileSize(first) == state.fileLength;
 }
 
+void SingleStreamProgress(void* owner, double bytesPerSecond, double percent) {
+  if (bytesPerSecond > 0 && percent <= 100.0)
+    static_cast<State*>(owner)->Notify(DL_CODE_PROGRESS, percent / 100.0, L"");
+}
+
+// Sends the outcome of a package that arrived whole at `path`: verified, or
+// refused by its digest (the file then goes).
+void FinishVerified(State& state, const std::string& path, const std::string& hashed) {
+  const DigestVerdict verdict = VerifyPackageDigest(state.expected, hashed, path);
+  const DigestOutcome outcome = DecideAfterVerification(
+      verdict, Installer::TheInstallerSettings().requireDigest, state.retried, kNoticePrefix);
+  if (!outcome.notice.empty()) state.Notify(DL_CODE_ERROR, 0.0, outcome.notice.c_str());
+  if (outcome.deletePackage) std::remove(path.c_str());
+  if (outcome.code == DL_CODE_FAIL)
+    state.Notify(DL_CODE_FAIL, 0.0, FailureNotificationText(kEngineLibCurl, outcome.failure).c_str());
+  else
+    state.Notify(outcome.code, 0.0, kEngineLibCurl);
+}
+
+// The server cannot serve ranges (or would not say how long the package
+// is): the same attempt goes on as one resumable stream, as the single-stream
+// downloader fetches it, instead of failing.
+void RunSingleStream(State& state) {
+  DEBUG_LOG(L"two ranges are not possible here; one stream instead");
+  ReleaseNodes(state);
+  DeletePartFiles(state);
+  state.SetLastPercent(0.0);
+  CurlClient client(state.url, state.localPath, &state, &SingleStreamProgress);
+  client.SetAbortFlag(&state.aborting);
+  client.SetStallSeconds(state.stallSeconds.load());
+  int result = client.Start();
+  int budget = kSingleStreamBudget;
+  while (result != 0 && !state.aborting) {
+    budget -= result == CURLE_PARTIAL_FILE ? 1 : 2;
+    if (budget < 1) break;
+    DEBUG_LOG(L"CurlDownLoader Code=%d", result);
+    if (!state.Pause(kSingleStreamPause)) break;
+    result = client.Start();
+  }
+  if (state.aborting) return;
+  if (result != 0) {
+    FailAttempt(state, result, client.LastFailure());
+    return;
+  }
+  state.realUrl = client.RealUrl();
+  state.expected = ExpectedDigestOf(state.realUrl);
+  DEBUG_LOG(L"finish recv");
+  // The outcome may start the next attempt at once: nothing of the state is
+  // touched after it.
+  FinishVerified(state, Utils::ToNarrow(state.localPath, Utils::kCodePageAnsi), client.BodyDigest());
+}
+
 void WaitForFinishThreadFun(const std::shared_ptr<State>& state, std::vector<std::thread>& ranges) {
   tlsRole = ThreadRole{state.get(), false};
   for (std::thread& range : ranges)
@@ -506,15 +583,28 @@ void WaitForFinishThreadFun(const std::shared_ptr<State>& state, std::vector<std
     return;
   }
 
+  bool wholeBody = state->singleStream;
+  for (const auto& node : state->parts) wholeBody = wholeBody || node->wholeBodyAnswer;
+  if (wholeBody) {
+    state->singleStream = false;
+    RunSingleStream(*state);
+    return;
+  }
+
   std::int32_t error = 0;
+  DownloadFailure failure;
   for (const auto& node : state->parts) {
     if (node->state != 0) {
       error = node->state;
+      if (error == CMTCurlDownloader::kPartFileUnavailable)
+        failure = ClassifyFileError(node->writeErrno, state->localPath);
+      else
+        failure = ClassifyCurlResult(error, node->answerStatus, node->url, state->localPath, node->writeErrno);
       break;
     }
   }
   if (error != 0) {
-    FailAttempt(*state, error);
+    FailAttempt(*state, error, failure);
     return;
   }
 
@@ -526,42 +616,34 @@ void WaitForFinishThreadFun(const std::shared_ptr<State>& state, std::vector<std
   ReleaseNodes(*state);
   if (!joined) {
     DeletePartFiles(*state);
-    FailAttempt(*state, CMTCurlDownloader::kJoinFailed);
+    FailAttempt(*state, CMTCurlDownloader::kJoinFailed, ClassifyFileError(0, state->localPath));
     return;
   }
 
   // The digest is checked before the package reaches the target, so a
   // package that fails it never replaces what the target held.
   const std::string joinedPath = CMTCurlDownloader::PartPath(state->localPath, 0);
-  if (state->expectedMd5.size() == 32) {
-    const std::string actual = hashed.size() == 32 ? hashed : Utils::FileMd5(joinedPath);
-    if (actual.size() == 32 && actual != state->expectedMd5) {
-      state->Notify(DL_CODE_ERROR, 0.0, kDigestMismatch);
-      std::remove(joinedPath.c_str());
-      if (state->retried) {
-        DEBUG_LOG(L"finish recv, md5 chaek failed and retry failed.");
-        state->Notify(DL_CODE_FAIL, 0.0, kEngineLibCurl);
-      } else {
-        state->retried = true;
-        DEBUG_LOG(L"finish recv, md5 chaek failed retry once.");
-        state->Notify(DL_CODE_RETRY, 0.0, kEngineLibCurl);
-      }
-      return;
-    }
-  } else {
-    state->Notify(DL_CODE_ERROR, 0.0, kDigestMissing);
+  const DigestVerdict verdict = VerifyPackageDigest(state->expected, hashed, joinedPath);
+  if (verdict != DigestVerdict::kVerified && verdict != DigestVerdict::kNoDigest) {
+    FinishVerified(*state, joinedPath, hashed);
+    return;
+  }
+  if (verdict == DigestVerdict::kNoDigest && Installer::TheInstallerSettings().requireDigest) {
+    FinishVerified(*state, joinedPath, hashed);
+    return;
   }
 
   const std::string target = Utils::ToNarrow(state->localPath, Utils::kCodePageAnsi);
   std::remove(target.c_str());
   if (std::rename(joinedPath.c_str(), target.c_str()) != 0) {
+    const int moveError = errno;
     DEBUG_LOG(L"cannot move the package to %s", state->localPath.c_str());
     DeletePartFiles(*state);
-    FailAttempt(*state, CMTCurlDownloader::kJoinFailed);
+    FailAttempt(*state, CMTCurlDownloader::kJoinFailed, ClassifyFileError(moveError, state->localPath));
     return;
   }
   DEBUG_LOG(L"finish recv");
-  state->Notify(DL_CODE_SUCCESS, 0.0, kEngineLibCurl);
+  FinishVerified(*state, target, hashed);
 }
 
 void StartDown(const std::shared_ptr<State>& state) {
@@ -576,9 +658,25 @@ void StartDown(const std::shared_ptr<State>& state) {
   const std::string address = NarrowAddress(state->url);
   if (state->LastPercent() == 0.0) DeletePartFiles(*state);
 
+  if (!Installer::TheInstallerSettings().curlReady) {
+    state->Notify(DL_CODE_FAIL, 0.0, kEngineLibCurl);
+    return;
+  }
   if (state->realUrl.empty() || state->fileLength < kMinimumLength) {
     if (!GetRealDownloadUrl(*state, address)) {
-      state->Notify(DL_CODE_FAIL, 0.0, kEngineLibCurl);
+      if (state->aborting) return;
+      // Without the length no ranges can be cut; one stream may still work.
+      DEBUG_LOG(L"the length request failed");
+      state->singleStream = true;
+      try {
+        std::thread([ticket = LiveThread(state)]() {
+          std::vector<std::thread> none;
+          WaitForFinishThreadFun(ticket.state(), none);
+        }).detach();
+      } catch (const std::system_error&) {
+        std::vector<std::thread> none;
+        WaitForFinishThreadFun(state, none);
+      }
       return;
     }
   }
@@ -619,9 +717,9 @@ void StartDown(const std::shared_ptr<State>& state) {
   }
 
   state->attemptMd5.reset();
-  if (state->expectedMd5.size() == 32 && !state->parts.empty()) {
+  if (state->expected.present && !state->parts.empty()) {
     DownloadPartNode& first = *state->parts.front();
-    state->attemptMd5 = std::make_unique<BackgroundMd5>();
+    state->attemptMd5 = std::make_unique<BackgroundMd5>(state->expected.algorithm);
     state->attemptMd5->FeedFilePrefix(first.partPath, first.received);
     if (first.state == -1) first.md5 = state->attemptMd5.get();
   }
@@ -669,17 +767,25 @@ CMTCurlDownloader::CMTCurlDownloader(NotifyCallback callback, const std::wstring
 
 CMTCurlDownloader::~CMTCurlDownloader() {
   state_->RequestAbort();
+  // A worker may be inside Start (answering its own outcome) right now: the
+  // workers are taken out under the lock, and no Start begins another.
+  std::unique_ptr<Utils::Thread> workers[2];
+  {
+    std::lock_guard<std::mutex> guard(workersMutex_);
+    stopping_ = true;
+    workers[0] = std::move(worker_);
+    workers[1] = std::move(retiredWorker_);
+  }
   const std::uint32_t self = Utils::CurrentThreadId();
-  for (std::unique_ptr<Utils::Thread>* worker : {&worker_, &retiredWorker_}) {
-    if (*worker && (*worker)->ThreadId() == self) {
+  for (std::unique_ptr<Utils::Thread>& worker : workers) {
+    if (worker && worker->ThreadId() == self) {
       // Joining the calling thread would never end; leaving its small record
       // behind is the lesser harm.
       DEBUG_LOG(L"destroyed on its own worker");
-      (void)worker->release();
+      (void)worker.release();
     }
+    worker.reset();
   }
-  worker_.reset();
-  retiredWorker_.reset();
   const bool onOwnThread = tlsRole.owner == state_.get();
   state_->WaitForThreads(onOwnThread ? 1 : 0);
   // No attempt can resume the part files of a downloader that is gone.
@@ -695,14 +801,24 @@ void CMTCurlDownloader::Start() {
     return;
   }
   state_->WaitForThreads(onOwnThread ? 1 : 0);
-  const std::uint32_t self = Utils::CurrentThreadId();
-  if (retiredWorker_ && retiredWorker_->ThreadId() != self) retiredWorker_.reset();
-  if (worker_) {
-    if (worker_->ThreadId() == self)
-      retiredWorker_ = std::move(worker_);
-    else
-      worker_.reset();
+  // Workers that ended are joined outside the lock: one of them may be
+  // waiting for it in a Start of its own.
+  std::unique_ptr<Utils::Thread> ended[2];
+  {
+    std::lock_guard<std::mutex> guard(workersMutex_);
+    if (stopping_) return;
+    const std::uint32_t self = Utils::CurrentThreadId();
+    if (retiredWorker_ && retiredWorker_->ThreadId() != self) ended[0] = std::move(retiredWorker_);
+    if (worker_) {
+      if (worker_->ThreadId() == self)
+        retiredWorker_ = std::move(worker_);
+      else
+        ended[1] = std::move(worker_);
+    }
   }
+  for (std::unique_ptr<Utils::Thread>& worker : ended) worker.reset();
+  std::lock_guard<std::mutex> guard(workersMutex_);
+  if (stopping_) return;
   std::shared_ptr<State> state = state_;
   worker_ = std::make_unique<Utils::Thread>(nullptr, L"ABDEF", [state](void*) { StartDown(state); });
   if (worker_->IsCreated()) worker_->Resume();

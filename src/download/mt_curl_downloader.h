@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "download/downloader.h"
@@ -53,4 +54,6 @@ class CMTCurlDownloader : public CDownloader {
   // A worker that called Start on its own thread: it cannot be joined there,
   // so it is joined by the next Start from elsewhere or by the destructor.
   std::unique_ptr<Utils::Thread> retiredWorker_;
+  std::mutex workersMutex_;  // guards worker_, retiredWorker_ and stopping_
+  bool stopping_ = false;
 };

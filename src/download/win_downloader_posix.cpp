@@ -1,56 +1,34 @@
 // Without a system URL download service, libcurl in its plainest form takes
 // its place: one request that follows redirects into a file, progress as a
-// fraction, and failures in the service's own HRESULT forms so that the
-// receiver sees the same numbers on every system.
+// fraction, and failures as libcurl's own results with their class.
+// Implements: the transfer and its progress hook, the tries, the worker body.
 #include <curl/curl.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 #include "app/installer_settings.h"
+#include "download/download_failure.h"
 #include "download/win_downloader.h"
 #include "support/debug_log.h"
 #include "support/text.h"
 
 namespace {
 
-// The service's failure codes (HRESULTs) the transfer's failures map to.
-constexpr std::uint32_t kEAbort = 0x80004004u;
-constexpr std::uint32_t kEFail = 0x80004005u;
-constexpr std::uint32_t kEOutOfMemory = 0x8007000Eu;
-constexpr std::uint32_t kInetInvalidUrl = 0x800C0002u;
-constexpr std::uint32_t kInetCannotConnect = 0x800C0004u;
-constexpr std::uint32_t kInetResourceNotFound = 0x800C0005u;
-constexpr std::uint32_t kInetDownloadFailure = 0x800C0008u;
-constexpr std::uint32_t kInetConnectionTimeout = 0x800C000Bu;
-constexpr std::uint32_t kInetSecurityProblem = 0x800C000Eu;
-constexpr std::uint32_t kInetInvalidCertificate = 0x800C0019u;
+struct Sink {
+  std::FILE* file = nullptr;
+  int writeErrno = 0;
+};
 
-std::int32_t ServiceResult(CURLcode code) {
-  std::uint32_t result = kInetDownloadFailure;
-  switch (code) {
-    case CURLE_UNSUPPORTED_PROTOCOL:
-    case CURLE_URL_MALFORMAT: result = kInetInvalidUrl; break;
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_RESOLVE_HOST: result = kInetResourceNotFound; break;
-    case CURLE_COULDNT_CONNECT: result = kInetCannotConnect; break;
-    case CURLE_OPERATION_TIMEDOUT: result = kInetConnectionTimeout; break;
-    case CURLE_PEER_FAILED_VERIFICATION: result = kInetInvalidCertificate; break;
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_SSL_CERTPROBLEM:
-    case CURLE_SSL_CACERT_BADFILE: result = kInetSecurityProblem; break;
-    case CURLE_ABORTED_BY_CALLBACK: result = kEAbort; break;
-    case CURLE_OUT_OF_MEMORY: result = kEOutOfMemory; break;
-    case CURLE_WRITE_ERROR: result = kEFail; break;
-    default: break;
-  }
-  return static_cast<std::int32_t>(result);
-}
-
-size_t WriteToFile(char* data, size_t size, size_t count, void* file) {
-  return std::fwrite(data, size, count, static_cast<std::FILE*>(file));
+size_t WriteToFile(char* data, size_t size, size_t count, void* sinkData) {
+  auto* sink = static_cast<Sink*>(sinkData);
+  errno = 0;
+  const size_t written = std::fwrite(data, size, count, sink->file);
+  if (written < count) sink->writeErrno = errno != 0 ? errno : EIO;
+  return written;
 }
 
 // libcurl 7.x follows redirects without limit by default.
@@ -91,19 +69,22 @@ class CWinDownloader::CBindCallback {
 namespace {
 
 // One try: the whole body into a side file, which replaces the target only
-// when it is complete, so a failed try leaves the target as it was.
+// when it is complete, so a failed try leaves the target as it was. The
+// result is libcurl's; `finalAddress` is where the redirects led.
 std::int32_t DownloadOnce(const std::wstring& address, const std::wstring& localPath,
-                          CWinDownloader::CBindCallback& bind) {
+                          CWinDownloader::CBindCallback& bind, std::string& finalAddress,
+                          DownloadFailure& failure) {
   const std::string target = Utils::ToNarrow(localPath, Utils::kCodePageAnsi);
-  if (target.empty()) return static_cast<std::int32_t>(kInetDownloadFailure);
   const std::string side = target + ".part";
   CURL* handle = curl_easy_init();
-  if (!handle) return static_cast<std::int32_t>(kEOutOfMemory);
+  if (!handle) return CURLE_FAILED_INIT;
   std::FILE* file = std::fopen(side.c_str(), "wb");
   if (!file) {
+    failure = ClassifyFileError(errno, localPath);
     curl_easy_cleanup(handle);
-    return static_cast<std::int32_t>(kEFail);
+    return CURLE_WRITE_ERROR;
   }
+  Sink sink{file, 0};
   bind.lastReported = 0.0;
   const std::string url = Utils::StartsWith(address, L"file:///")
                               ? Utils::ToNarrow(address, Utils::kCodePageAnsi)
@@ -121,7 +102,7 @@ std::int32_t DownloadOnce(const std::wstring& address, const std::wstring& local
   set(curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects));
   set(curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L));
   set(curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &WriteToFile));
-  set(curl_easy_setopt(handle, CURLOPT_WRITEDATA, file));
+  set(curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink));
   set(curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L));
   set(curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &CWinDownloader::CBindCallback::OnProgress));
   set(curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &bind));
@@ -130,19 +111,34 @@ std::int32_t DownloadOnce(const std::wstring& address, const std::wstring& local
   set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kSilenceLimitSeconds));
   if (!caFile.empty()) set(curl_easy_setopt(handle, CURLOPT_CAINFO, caFile.c_str()));
   if (result == CURLE_OK) result = curl_easy_perform(handle);
+  long status = 0;
+  long connectStatus = 0;
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+  curl_easy_getinfo(handle, CURLINFO_HTTP_CONNECTCODE, &connectStatus);
+  char* effective = nullptr;
+  finalAddress = curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective
+                     ? effective
+                     : url;
   curl_easy_cleanup(handle);
+  errno = 0;
   const bool closed = std::fclose(file) == 0;
-  if (result == CURLE_OK && !closed) result = CURLE_WRITE_ERROR;
+  if (result == CURLE_OK && !closed) {
+    sink.writeErrno = errno != 0 ? errno : EIO;
+    result = CURLE_WRITE_ERROR;
+  }
   if (result != CURLE_OK) {
     DEBUG_LOG(L"error:%d:%s", static_cast<int>(result),
               Utils::ToWide(curl_easy_strerror(result), Utils::kCodePageAnsi).c_str());
     std::remove(side.c_str());
-    return ServiceResult(result);
+    failure = ClassifyCurlResult(result, connectStatus == 407 ? 407 : status, finalAddress, localPath,
+                                 sink.writeErrno);
+    return result;
   }
   std::remove(target.c_str());
   if (std::rename(side.c_str(), target.c_str()) != 0) {
+    failure = ClassifyFileError(errno, localPath);
     std::remove(side.c_str());
-    return static_cast<std::int32_t>(kEFail);
+    return CURLE_WRITE_ERROR;
   }
   return 0;
 }
@@ -151,18 +147,15 @@ std::int32_t DownloadOnce(const std::wstring& address, const std::wstring& local
 
 CWinDownloader::CWinDownloader(NotifyCallback callback, const std::wstring& url,
                                const std::wstring& localPath)
-    // The progress hook gets its copy now: copying it in Start would race
-    // with a worker that a first Start already let run.
     : bindCallback_(std::make_unique<CBindCallback>(callback)),
       callback_(std::move(callback)),
       localPath_(localPath),
-      url_(url),
-      worker_(nullptr, L"ABDEF", [this](void*) { WorkerBody(); }) {}
+      url_(url) {}
 
 CWinDownloader::~CWinDownloader() {
   aborting_ = true;
   bindCallback_->aborting = true;
-  // worker_, the last member, is joined first.
+  StopWorkers();
 }
 
 void CWinDownloader::WorkerBody() {
@@ -174,18 +167,22 @@ void CWinDownloader::WorkerBody() {
     return;
   }
   const std::wstring address = ServiceAddress(url_);
-  std::int32_t result = static_cast<std::int32_t>(kEFail);
+  std::int32_t result = CURLE_FAILED_INIT;
+  DownloadFailure failure;
+  std::string finalAddress;
   for (int attempt = 0; attempt < kTries && !aborting_; ++attempt) {
-    // Without libcurl's global set-up no request can work; the tries fail
-    // as the service's would.
-    result = Installer::TheInstallerSettings().curlReady ? DownloadOnce(address, localPath_, *bindCallback_)
-                                                         : static_cast<std::int32_t>(kEFail);
+    failure = DownloadFailure{};
+    // Without libcurl's global set-up no request can work.
+    result = Installer::TheInstallerSettings().curlReady
+                 ? DownloadOnce(address, localPath_, *bindCallback_, finalAddress, failure)
+                 : static_cast<std::int32_t>(CURLE_FAILED_INIT);
     if (result == 0) {
-      Notify(DL_CODE_SUCCESS, 0.0, kEngineUrlDownloadToFile);
+      FinishVerified(finalAddress);
       return;
     }
-    DEBUG_LOG(L"URLDownloadToFile result=%d", static_cast<int>(result));
+    DEBUG_LOG(L"URLDownloadToFile result=%d (%s)", static_cast<int>(result), FailureSummary(failure).c_str());
     std::this_thread::sleep_for(std::chrono::milliseconds(kPauseAfterFailureMs));
   }
-  Notify(DL_CODE_FAIL, static_cast<double>(result), kEngineUrlDownloadToFile);
+  Notify(DL_CODE_FAIL, static_cast<double>(result),
+         FailureNotificationText(kEngineUrlDownloadToFile, failure).c_str());
 }

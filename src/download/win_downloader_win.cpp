@@ -3,7 +3,10 @@
 #include <urlmon.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdint>
 
+#include "download/download_failure.h"
 #include "download/win_downloader.h"
 #include "support/debug_log.h"
 #include "support/text.h"
@@ -20,9 +23,10 @@ class CWinDownloader::CBindCallback final : public IBindStatusCallback, public I
   ~CBindCallback() { aborting = true; }
 
   // What one attempt learned; cleared before each.
-  void NewAttempt() {
+  void NewAttempt(const std::wstring& address) {
     responseCode = 0;
     expectedBytes = 0;
+    finalAddress = address;
   }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
@@ -46,8 +50,10 @@ class CWinDownloader::CBindCallback final : public IBindStatusCallback, public I
   }
   STDMETHODIMP GetPriority(LONG*) override { return E_NOTIMPL; }
   STDMETHODIMP OnLowResource(DWORD) override { return E_NOTIMPL; }
-  STDMETHODIMP OnProgress(ULONG progress, ULONG maximum, ULONG status, LPCWSTR) override {
+  STDMETHODIMP OnProgress(ULONG progress, ULONG maximum, ULONG status, LPCWSTR text) override {
     if (aborting) return E_ABORT;
+    // The digest is promised by the address the redirects end at.
+    if (status == BINDSTATUS_REDIRECTING && text != nullptr) finalAddress = text;
     if ((status == BINDSTATUS_DOWNLOADINGDATA || status == BINDSTATUS_ENDDOWNLOADDATA) &&
         maximum > expectedBytes)
       expectedBytes = maximum;
@@ -81,22 +87,68 @@ class CWinDownloader::CBindCallback final : public IBindStatusCallback, public I
   IBinding* binding = nullptr;  // not owned
   std::atomic<DWORD> responseCode{0};
   std::atomic<ULONG> expectedBytes{0};
+  std::wstring finalAddress;  // written and read on the worker only
 };
+
+namespace {
+
+// The service's results in the installer's classes of failure.
+DownloadFailure ClassifyServiceResult(HRESULT result, DWORD responseCode, const std::wstring& address,
+                                      const std::wstring& target) {
+  DownloadFailure failure;
+  failure.host = HostOf(Utils::ToNarrow(address, Utils::kCodePageUtf8));
+  if (responseCode >= 400) {
+    failure.kind = responseCode == 407 ? FailureClass::kProxyAuth : FailureClass::kHttpStatus;
+    failure.status = static_cast<long>(responseCode);
+    return failure;
+  }
+  switch (static_cast<std::uint32_t>(result)) {
+    case 0x800C0005u:  // INET_E_RESOURCE_NOT_FOUND: the name did not resolve
+    case 0x800C0003u:  // INET_E_NO_SESSION
+      failure.kind = FailureClass::kNoNetwork;
+      break;
+    case 0x800C0004u:  // INET_E_CANNOT_CONNECT
+    case 0x800C0007u:  // INET_E_DATA_NOT_AVAILABLE
+      failure.kind = FailureClass::kConnectionRefused;
+      break;
+    case 0x800C000Bu:  // INET_E_CONNECTION_TIMEOUT
+      failure.kind = FailureClass::kTimedOut;
+      break;
+    case 0x800C000Eu:  // INET_E_SECURITY_PROBLEM
+    case 0x800C0019u:  // INET_E_INVALID_CERTIFICATE
+    case 0x80072F0Du:  // ERROR_INTERNET_INVALID_CA
+    case 0x80072F06u:  // ERROR_INTERNET_SEC_CERT_CN_INVALID
+    case 0x80072F8Fu:  // ERROR_INTERNET_SECURE_FAILURE
+      failure.kind = FailureClass::kTlsUntrusted;
+      break;
+    case 0x80070070u:  // ERROR_DISK_FULL
+    case 0x80070027u:  // ERROR_HANDLE_DISK_FULL
+      failure = ClassifyFileError(ENOSPC, target);
+      break;
+    case 0x80070005u:  // E_ACCESSDENIED
+    case 0x80070020u:  // ERROR_SHARING_VIOLATION
+    case 0x80070003u:  // ERROR_PATH_NOT_FOUND
+      failure = ClassifyFileError(EACCES, target);
+      break;
+    default:
+      break;
+  }
+  return failure;
+}
+
+}  // namespace
 
 CWinDownloader::CWinDownloader(NotifyCallback callback, const std::wstring& url,
                                const std::wstring& localPath)
-    // The status callback gets its copy now: copying it in Start would race
-    // with a worker that a first Start already let run.
     : bindCallback_(std::make_unique<CBindCallback>(callback)),
       callback_(std::move(callback)),
       localPath_(localPath),
-      url_(url),
-      worker_(nullptr, L"ABDEF", [this](void*) { WorkerBody(); }) {}
+      url_(url) {}
 
 CWinDownloader::~CWinDownloader() {
   aborting_ = true;
   bindCallback_->aborting = true;
-  // worker_, the last member, is joined first.
+  StopWorkers();
 }
 
 // Some versions of the service report success for an error page or an
@@ -127,22 +179,31 @@ void CWinDownloader::WorkerBody() {
     const std::wstring side = localPath_ + L".part";
     HRESULT result = E_FAIL;
     bool done = false;
+    DownloadFailure failure;
     for (int attempt = 0; attempt < kTries && !aborting_; ++attempt) {
-      bindCallback_->NewAttempt();
+      bindCallback_->NewAttempt(address);
       result = URLDownloadToFileW(nullptr, address.c_str(), side.c_str(), 0, bindCallback_.get());
-      if (result == S_OK) result = CheckAnswer(side);
+      bool shortBody = false;
+      if (result == S_OK) {
+        result = CheckAnswer(side);
+        shortBody = result != S_OK && bindCallback_->responseCode < 400;
+      }
       if (result == S_OK && !MoveFileExW(side.c_str(), localPath_.c_str(), MOVEFILE_REPLACE_EXISTING))
         result = HRESULT_FROM_WIN32(GetLastError());
       if (result == S_OK) {
-        Notify(DL_CODE_SUCCESS, 0.0, kEngineUrlDownloadToFile);
+        FinishVerified(Utils::ToNarrow(bindCallback_->finalAddress, Utils::kCodePageUtf8));
         done = true;
         break;
       }
+      failure = ClassifyServiceResult(result, bindCallback_->responseCode, bindCallback_->finalAddress, localPath_);
+      if (shortBody) failure.kind = FailureClass::kShortBody;
       DeleteFileW(side.c_str());
-      DEBUG_LOG(L"URLDownloadToFile result=%d", static_cast<int>(result));
+      DEBUG_LOG(L"URLDownloadToFile result=%d (%s)", static_cast<int>(result), FailureSummary(failure).c_str());
       Sleep(kPauseAfterFailureMs);
     }
-    if (!done) Notify(DL_CODE_FAIL, static_cast<double>(static_cast<std::int32_t>(result)), kEngineUrlDownloadToFile);
+    if (!done)
+      Notify(DL_CODE_FAIL, static_cast<double>(static_cast<std::int32_t>(result)),
+             FailureNotificationText(kEngineUrlDownloadToFile, failure).c_str());
   }
   if (SUCCEEDED(com)) CoUninitialize();
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/installer_settings.h"
+#include "download/download_failure.h"
 #include "install/file_operations.h"
 #include "install/install_folder.h"
 #include "support/debug_log.h"
@@ -33,6 +34,10 @@ CDownloadInstaller::CDownloadInstaller(NotifyCallback windowCallback_)
 
 CDownloadInstaller::~CDownloadInstaller() {
   CancelWait();
+  {
+    std::lock_guard<std::mutex> lock(reactionMutex_);
+    closing_ = true;
+  }
   // The remover's success starts the downloader and the download's success
   // starts the runner: each is released only after the one that may call it.
   remover.reset();
@@ -171,19 +176,24 @@ void CDownloadInstaller::Handle(std::int32_t code, double value, const wchar_t* 
     case DL_CODE_PROGRESS:
       DEBUG_LOG(L"DL_CODE_PROGRESS\r\n");
       break;
-    case DL_CODE_SUCCESS:
+    case DL_CODE_SUCCESS: {
       DEBUG_LOG(L"DOWNLOAD_SUCCESS\r\n");
-      runner->Run();
+      std::lock_guard<std::mutex> lock(reactionMutex_);
+      if (!closing_) runner->Run();
       DEBUG_LOG(L"DL_CODE_SUCCESS\r\n");
       break;
+    }
     case DL_CODE_FAIL:
       DEBUG_LOG(L"DL_CODE_FAIL\r\n");
+      DEBUG_LOG(L"download failure: %s", FailureSummary(ParseFailureNotificationText(text)).c_str());
       DeletePackageFiles();
       break;
-    case DL_CODE_RETRY:
+    case DL_CODE_RETRY: {
       DEBUG_LOG(L"DL_CODE_RETRY\r\n");
-      downloader->Start();
+      std::lock_guard<std::mutex> lock(reactionMutex_);
+      if (!closing_) downloader->Start();
       break;
+    }
     case IST_CODE_START:
       DEBUG_LOG(L"IST_CODE_START\r\n");
       break;
@@ -202,9 +212,12 @@ void CDownloadInstaller::Handle(std::int32_t code, double value, const wchar_t* 
       DEBUG_LOG(L"UNIST_CODE_PROGRESS\r\n");
       break;
     case UNIST_CODE_SUCCESS:
+    {
       DEBUG_LOG(L"UNIST_CODE_SUCCESS\r\n");
-      if (runner) downloader->Start();
+      std::lock_guard<std::mutex> lock(reactionMutex_);
+      if (!closing_ && runner) downloader->Start();
       break;
+    }
     case UNIST_CODE_FAIL:
       DEBUG_LOG(L"UNIST_CODE_FAIL\r\n");
       break;

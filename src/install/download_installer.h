@@ -94,6 +94,12 @@ class CDownloadInstaller {
   std::atomic<bool> waiting_{false};
   std::mutex waitDecision_;  // the waiter's decision to start against HoldWait
   bool holdWait_ = false;
+  // A worker's reaction that starts the next stage (or the next attempt)
+  // runs under this lock and not at all once the orchestrator is closing:
+  // the destructor releases the workers while their threads may still be
+  // in a notification.
+  std::mutex reactionMutex_;
+  bool closing_ = false;
 };
 
 // The package path remembered after the last download failure or finished

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "analytics/funnel_events.h"
+#include "download/download_failure.h"
 #include "install/file_operations.h"
 #include "support/file_system.h"
 #include "support/system_probes.h"
@@ -50,10 +51,15 @@ DownloadProbe ProbeDownloadFailure(const std::wstring& packagePath) {
 std::wstring DownloadFailureReason(double value, const std::wstring& text, const DownloadProbe& probe) {
   wchar_t space[64];
   std::swprintf(space, 64, L"%.2f", probe.freeGigabytes);
-  return Capped(L"1.code=" + std::to_wstring(ReasonCode(value)) + L"；2.msg=" + text +
+  // The notification's text is the engine name followed by the failure's
+  // class: the engine stays the message, the class is a field of its own.
+  std::wstring engine;
+  const DownloadFailure failure = ParseFailureNotificationText(text, &engine);
+  return Capped(L"1.code=" + std::to_wstring(ReasonCode(value)) + L"；2.msg=" + engine +
                 L"；3.缓存磁盘容量=" + space + L"G；4.缓存读写权限=" +
                 (probe.writable ? L"可读" : L"无权限") + L"；5.服务器连接状态code=" +
-                std::to_wstring(static_cast<std::int32_t>(probe.connectivity)));
+                std::to_wstring(static_cast<std::int32_t>(probe.connectivity)) + L"；6.class=" +
+                FailureSummary(failure));
 }
 
 std::wstring ShortFailureReason(double value, const std::wstring& text) {

@@ -6,10 +6,18 @@
 
 namespace Utils {
 
-std::string FileMd5(const std::string& path) {
+std::size_t DigestSize(HashAlgorithm algorithm) { return algorithm == HashAlgorithm::kSha256 ? 32 : 16; }
+
+std::string Hash::FinishHex() {
+  std::uint8_t digest[32] = {};
+  if (!Finish(digest)) return {};
+  return HexOf(digest, DigestSize(algorithm_));
+}
+
+std::string FileDigest(const std::string& path, HashAlgorithm algorithm) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!file) return {};
-  Md5 md5;
+  Hash md5(algorithm);
   if (!md5.Ready()) return {};
   // Large reads keep the digest within reach of the disk's speed.
   std::vector<unsigned char> buffer(std::size_t{1} << 17);
@@ -19,20 +27,20 @@ std::string FileMd5(const std::string& path) {
     if (n < buffer.size()) break;
   }
   if (std::ferror(file.get())) return {};
-  std::array<std::uint8_t, 16> digest{};
-  if (!md5.Finish(digest)) return {};
-  return DigestHex(digest);
+  return md5.FinishHex();
 }
 
-std::string DigestHex(const std::array<std::uint8_t, 16>& digest) {
+std::string HexOf(const std::uint8_t* bytes, std::size_t size) {
   static const char kHex[] = "0123456789abcdef";
   std::string text;
-  for (const std::uint8_t byte : digest) {
-    text += kHex[byte >> 4];
-    text += kHex[byte & 0x0F];
+  for (std::size_t i = 0; i < size; ++i) {
+    text += kHex[bytes[i] >> 4];
+    text += kHex[bytes[i] & 0x0F];
   }
   return text;
 }
+
+std::string DigestHex(const std::array<std::uint8_t, 16>& digest) { return HexOf(digest.data(), digest.size()); }
 
 std::string Md5FromUrl(const std::string& address) {
   const std::size_t last = address.rfind('/');

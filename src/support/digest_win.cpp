@@ -5,13 +5,14 @@
 
 namespace Utils {
 
-struct Md5::State {
+struct Hash::State {
   BCRYPT_ALG_HANDLE algorithm = nullptr;
   BCRYPT_HASH_HANDLE hash = nullptr;
 };
 
-Md5::Md5() : state_(std::make_unique<State>()) {
-  if (BCryptOpenAlgorithmProvider(&state_->algorithm, BCRYPT_MD5_ALGORITHM, nullptr, 0) < 0) {
+Hash::Hash(HashAlgorithm algorithm) : algorithm_(algorithm), state_(std::make_unique<State>()) {
+  const wchar_t* name = algorithm == HashAlgorithm::kSha256 ? BCRYPT_SHA256_ALGORITHM : BCRYPT_MD5_ALGORITHM;
+  if (BCryptOpenAlgorithmProvider(&state_->algorithm, name, nullptr, 0) < 0) {
     state_->algorithm = nullptr;
     return;
   }
@@ -19,14 +20,14 @@ Md5::Md5() : state_(std::make_unique<State>()) {
     state_->hash = nullptr;
 }
 
-Md5::~Md5() {
+Hash::~Hash() {
   if (state_->hash != nullptr) BCryptDestroyHash(state_->hash);
   if (state_->algorithm != nullptr) BCryptCloseAlgorithmProvider(state_->algorithm, 0);
 }
 
-bool Md5::Ready() const { return state_->hash != nullptr; }
+bool Hash::Ready() const { return state_->hash != nullptr; }
 
-void Md5::Update(const void* data, std::size_t size) {
+void Hash::Update(const void* data, std::size_t size) {
   if (state_->hash == nullptr) return;
   auto* bytes = static_cast<UCHAR*>(const_cast<void*>(data));
   while (size > 0) {
@@ -37,9 +38,10 @@ void Md5::Update(const void* data, std::size_t size) {
   }
 }
 
-bool Md5::Finish(std::array<std::uint8_t, 16>& digest) {
+bool Hash::Finish(std::uint8_t* digest) {
   if (state_->hash == nullptr) return false;
-  const bool ok = BCryptFinishHash(state_->hash, digest.data(), 16, 0) >= 0;
+  const bool ok =
+      BCryptFinishHash(state_->hash, digest, static_cast<ULONG>(DigestSize(algorithm_)), 0) >= 0;
   BCryptDestroyHash(state_->hash);
   state_->hash = nullptr;
   return ok;

@@ -257,6 +257,73 @@ TEST_F(InstallerProgramTest, EachFailureHasItsOwnExitCodeAndReason) {
   }
 }
 
+// Every package is checked against the digest its final address carries
+// (MD5 or SHA-256), or the output says it was not; a failed check, a
+// refused certificate or a hash that cannot be computed ends in the
+// download's exit code with words that name the cause, and the report of
+// the failure carries its class.
+TEST_F(InstallerProgramTest, EveryPackageIsVerifiedOrTheOutputSaysWhyNot) {
+  struct Case {
+    const char* what;
+    std::string packageOptions;
+    bool https;
+    std::string settings;   // extra lines of the settings file
+    std::string opensslConf;  // a configuration that makes the hash provider refuse (Linux)
+    std::uint32_t exitCode;
+    std::string said;       // part of standard error
+    std::string reasonClass;  // the class field of the failure report, when one is sent
+  };
+#ifndef _WIN32
+  const std::string fips = NarrowAnsi(temp.File(L"fips.cnf"));
+  ASSERT_TRUE(TestSupport::WriteFileBytes(temp.File(L"fips.cnf"),
+                                          "openssl_conf = openssl_init\n[openssl_init]\nalg_section = algs\n"
+                                          "[algs]\ndefault_properties = fips=yes\n"));
+#endif
+  std::vector<Case> cases = {
+      {"no digest, one required", ";no-digest", false, "RequireDigest=true\r\n", "", Installer::kExitDownloadFailed,
+       "The download failed: The package's address carries no digest", "6.class=digest-missing"},
+      {"sha256 mismatch", ";sha256;bad-md5", false, "", "", Installer::kExitDownloadFailed,
+       "does not match the digest of its address", "6.class=digest-mismatch"},
+      {"server error", ";get-status=502", false, "", "", Installer::kExitDownloadFailed,
+       "The server 127.0.0.1 answered with HTTP status 502.", "6.class=http-status 502 from 127.0.0.1"},
+#ifndef _WIN32
+      // Under Wine, Schannel accepts any certificate while no CA file is named.
+      {"untrusted certificate", "", true, "", "", Installer::kExitDownloadFailed, "TLS certificate of",
+       "6.class=tls-untrusted from"},
+      {"hash provider refuses", "", false, "", fips, Installer::kExitDownloadFailed,
+       "could not be computed", "6.class=digest-unavailable"},
+#endif
+      {"sha256", ";sha256", false, "", "", 0u, "Talvorin is installed", ""},
+      {"no digest", ";no-digest", false, "", "", 0u, "The package was not verified: its address carries no digest.",
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    collectorId = PackageServer::NewId("entry-verify");
+    installFolder = temp.File(Utils::ToWide(std::string("Apps ") + c.what, Utils::kCodePageUtf8));
+    const std::string url = PackageServer::Shared().EntryUrl(
+        PackageServer::NewId("entry") + ";file=" + TestSupport::DemoPackageFileName() + c.packageOptions, c.https);
+    ASSERT_TRUE(TestSupport::WriteFileBytes(
+        programFolder + kSep + Installer::kSettingsFileName,
+        "[Install]\r\nDownloadUrl=" + url + "\r\nAnalyticsServerUrl=" + Collector::Shared().CollectUrl(collectorId) +
+            "\r\nIsEnableAppAnalytics=true\r\n" + c.settings));
+    std::optional<ScopedEnvironmentVariable> conf;
+    if (!c.opensslConf.empty()) conf.emplace("OPENSSL_CONF", c.opensslConf);
+    std::string said;
+    EXPECT_EQ(RunAndRead(Silent(), said), c.exitCode) << said;
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    EXPECT_EQ(said.find("code"), std::string::npos) << said;
+    if (c.exitCode != 0) {
+      EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"__Package_Talvorin.exe"));
+      EXPECT_FALSE(Utils::FileExists(Installed() + kSep + L"talvorin..exe"));
+      bool reported = false;
+      for (const std::string& record : Collector::Shared().Records(collectorId))
+        reported = reported || record.find(c.reasonClass) != std::string::npos;
+      EXPECT_TRUE(reported) << "no failure report names " << c.reasonClass;
+    }
+  }
+}
+
 TEST_F(InstallerProgramTest, ARunningProductStopsTheInstallationBeforeAnything) {
   Configure("");
   const std::wstring productFolder = temp.File(L"running");

@@ -212,7 +212,7 @@ TEST(CurlClient, SecondStartResumesFromTheSideFile) {
   }
   EXPECT_EQ(TestSupport::ReadFileBytes(target), PackageServer::GeneratedPackage(31, size));
   EXPECT_FALSE(Utils::FileExists(client.GetFilePath(true)));
-  EXPECT_EQ(client.BodyMd5(), Utils::FileMd5(Utils::ToNarrow(target, Utils::kCodePageAnsi)))
+  EXPECT_EQ(client.BodyDigest(), Utils::FileMd5(Utils::ToNarrow(target, Utils::kCodePageAnsi)))
       << "the digest made while receiving covers the bytes of the first try too";
 }
 

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "download/download_failure.h"
 #include "download/notification_recorder.h"
 #include "package_server_fixture.h"
 #include "support/digest.h"
@@ -48,7 +49,7 @@ std::size_t Outcomes(const std::vector<std::int32_t>& codes) {
 }
 
 // What the target holds once the downloader is done.
-enum class Target { Served, Untouched, Spoiled };
+enum class Target { Served, Untouched, Deleted };
 
 TEST(CCurlDownloader, NotificationSequencesAgainstTheServer) {
   ASSERT_TRUE(Server().Started()) << Server().Error();
@@ -62,23 +63,32 @@ TEST(CCurlDownloader, NotificationSequencesAgainstTheServer) {
     Target target;
     std::vector<std::string> ranges;  // of the GET requests, in order; empty: not checked
     long stallSeconds = CurlClient::kDefaultStallSeconds;
+    FailureClass failure = FailureClass::kUnknown;  // named by a DL_CODE_FAIL
   };
+  constexpr long kDefaultStall = CurlClient::kDefaultStallSeconds;
   const std::vector<Case> cases = {
       {"digest", "", 3 * kMiB / 2, {1001, 1003}, 0.0, L"", Target::Served, {"-"}},
       {"no-digest", "no-digest", 3 * kMiB / 2, {1001, 1006, 1003}, 0.0, kNoDigest, Target::Served, {"-"}},
       // The RETRY is answered with Start from inside the notification.
       {"one-mismatch", "bad-md5;faulty-gets=1", 3 * kMiB / 2, {1001, 1006, 1005, 1001, 1003}, 0.0,
        kBadDigest, Target::Served, {"-", "-"}},
+      // The package that failed its digest is deleted, never left to be run.
       {"two-mismatches", "bad-md5", 3 * kMiB / 2, {1001, 1006, 1005, 1001, 1006, 1004}, 0.0, kBadDigest,
-       Target::Spoiled, {"-", "-"}},
+       Target::Deleted, {"-", "-"}, kDefaultStall, FailureClass::kDigestMismatch},
+      // 64 digits before the file name are a SHA-256 digest, checked as such.
+      {"sha256", "sha256", 3 * kMiB / 2, {1001, 1003}, 0.0, L"", Target::Served, {"-"}},
+      {"sha256-mismatches", "sha256;bad-md5", 3 * kMiB / 2, {1001, 1006, 1005, 1001, 1006, 1004}, 0.0,
+       kBadDigest, Target::Deleted, {"-", "-"}, kDefaultStall, FailureClass::kDigestMismatch},
       // Every cut counts one of twelve; each try resumes where the last stopped.
       {"cut-every-time", "cut=524288", 2 * kMiB, {1001, 1003}, 0.0, L"", Target::Served,
        {"-", "bytes=524288-", "bytes=1048576-", "bytes=1572864-"}},
       // Six tries 500 ms apart, then libcurl's time-out result.
       {"stalls", "stall;hold=5", 2 * kMiB, {1001, 1004}, CURLE_OPERATION_TIMEDOUT, L"", Target::Untouched,
-       {"-", "-", "-", "-", "-", "-"}, 1},
+       {"-", "-", "-", "-", "-", "-"}, 1, FailureClass::kTimedOut},
       {"body-refused", "get-status=404", 2 * kMiB, {1001, 1004}, CURLE_HTTP_RETURNED_ERROR, L"",
-       Target::Untouched, {"-", "-", "-", "-", "-", "-"}},
+       Target::Untouched, {"-", "-", "-", "-", "-", "-"}, kDefaultStall, FailureClass::kHttpStatus},
+      {"length-refused", "head-status=503", 2 * kMiB, {1001, 1004}, CurlClient::kNoLength, L"",
+       Target::Untouched, {}, kDefaultStall, FailureClass::kHttpStatus},
       {"under-1mib", "", kMiB - 1, {1001, 1004}, CurlClient::kNoLength, L"", Target::Untouched, {}},
       {"no-length", "no-length", 2 * kMiB, {1001, 1004}, CurlClient::kNoLength, L"", Target::Untouched, {}},
   };
@@ -112,10 +122,20 @@ TEST(CCurlDownloader, NotificationSequencesAgainstTheServer) {
     const std::vector<Notification> all = recorder.All();
     ASSERT_FALSE(all.empty());
     EXPECT_EQ(all.back().value, c.outcomeValue);
-    if (all.back().code != DL_CODE_RETRY) {
-      EXPECT_EQ(all.back().text, all.back().code == DL_CODE_SUCCESS || all.back().code == DL_CODE_FAIL
-                                     ? std::wstring(kEngineLibCurl)
-                                     : std::wstring());
+    if (all.back().code == DL_CODE_SUCCESS) {
+      EXPECT_EQ(all.back().text, kEngineLibCurl);
+    }
+    if (all.back().code == DL_CODE_FAIL) {
+      std::wstring engine;
+      const DownloadFailure failure = ParseFailureNotificationText(all.back().text, &engine);
+      EXPECT_EQ(engine, kEngineLibCurl);
+      EXPECT_STREQ(FailureClassKey(failure.kind), FailureClassKey(c.failure));
+      if (c.failure == FailureClass::kHttpStatus) {
+        EXPECT_EQ(failure.status, c.options == "get-status=404" ? 404 : 503);
+      }
+      if (c.failure != FailureClass::kDigestMismatch) {
+        EXPECT_EQ(failure.host, L"127.0.0.1");
+      }
     }
     for (const Notification& n : all) {
       if (n.code == DL_CODE_START) {
@@ -151,9 +171,8 @@ TEST(CCurlDownloader, NotificationSequencesAgainstTheServer) {
       case Target::Untouched:
         EXPECT_EQ(held, kOldTarget);
         break;
-      case Target::Spoiled:
-        EXPECT_EQ(held.size(), served.size());
-        EXPECT_FALSE(held == served);
+      case Target::Deleted:
+        EXPECT_FALSE(Utils::FileExists(target));
         break;
     }
     EXPECT_FALSE(Utils::FileExists(target + L".part")) << "no side file is left";

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "app/installer_settings.h"
+#include "download/curl_client.h"
+#include "download/download_failure.h"
 #include "download/notification_recorder.h"
 #include "package_server_fixture.h"
 #include "support/file_system.h"
@@ -180,11 +182,19 @@ TEST_F(MtCurlDownloaderTest, RefusesAServerItCannotVerify) {
   Installer::TheInstallerSettings().caBundle.clear();
   const std::string id = PackageServer::NewId("mt-untrusted");
   NotificationRecorder recorder;
-  CMTCurlDownloader downloader(recorder.Callback(),
+  CMTCurlDownloader* self = nullptr;
+  CMTCurlDownloader downloader(RestartingCallback(recorder, self),
                                Wide(server_.EntryUrl(id + ";size=1500000;seed=7", true)), target_);
+  self = &downloader;
   downloader.Start();
-  ASSERT_TRUE(recorder.WaitForOutcomes(1));
-  EXPECT_EQ(recorder.CodesWithoutProgress(), (std::vector<std::int32_t>{DL_CODE_START, DL_CODE_FAIL}));
+  ASSERT_TRUE(recorder.WaitForOutcomes(2));
+  EXPECT_EQ(recorder.CodesWithoutProgress(),
+            (std::vector<std::int32_t>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
+  // The failure names the certificate and the host, not a number.
+  const DownloadFailure failure = ParseFailureNotificationText(recorder.All().back().text);
+  EXPECT_STREQ(FailureClassKey(failure.kind), "tls-untrusted");
+  EXPECT_EQ(failure.host, HostOf(server_.EntryUrl(id, true)));
+  EXPECT_NE(FailureConsoleText(failure).find("certificate"), std::string::npos);
   EXPECT_EQ(GetRanges(server_.RequestLog(id)).size(), 0u);
   ExpectTargetUntouched();
 }
@@ -195,18 +205,22 @@ struct EarlyFailureCase {
   std::string options;
   bool curlReady = true;
   bool emptyTarget = false;
-  double value = 0.0;
+  double value = CurlClient::kNoLength;
   const wchar_t* text = L"LibCurl";
   bool anyRequest = true;  // whether the header request reaches the server
+  const char* failure = "unknown";  // the class a fallback's failure names
 };
 
-// Without a final address and a usable length nothing is transferred, the
-// part files are never opened, and the failure is final at once.
-TEST_F(MtCurlDownloaderTest, FailsAtOnceWithoutAddressAndLength) {
+// Without a final address and a usable length no range is cut: the attempt
+// goes on as one stream, which cannot confirm a length either, so nothing
+// is transferred, the part files are never opened, and after the one
+// restart the failure is final. Without libcurl or a target it is final at once.
+TEST_F(MtCurlDownloaderTest, FailsWithoutAddressAndLength) {
   const std::vector<EarlyFailureCase> cases = {
       {"length missing", ";size=2000000;no-length"},
       {"length of 255 bytes", ";size=255"},
-      {"header request refused", ";size=2000000;head-status=404"},
+      {"header request refused", ";size=2000000;head-status=404", true, false, CurlClient::kNoLength,
+       L"LibCurl", true, "http-status"},
       {"redirect loop", ";size=2000000;redirect-loop"},
       {"libcurl unavailable", ";size=2000000", false, false, 0.0, L"LibCurl", false},
       {"empty target path", ";size=2000000", true, true, 1.0, L"", false},
@@ -223,14 +237,25 @@ TEST_F(MtCurlDownloaderTest, FailsAtOnceWithoutAddressAndLength) {
                                  c.emptyTarget ? std::wstring() : target_);
     self = &downloader;
     downloader.Start();
-    ASSERT_TRUE(recorder.WaitForOutcomes(1));
+    const bool fallsBack = c.curlReady && !c.emptyTarget;
+    ASSERT_TRUE(recorder.WaitForOutcomes(fallsBack ? 2 : 1));
     const std::vector<Notification> all = recorder.All();
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(all[0].code, DL_CODE_START);
-    EXPECT_EQ(all[0].value, 1.0);
-    EXPECT_EQ(all[1].code, DL_CODE_FAIL);
-    EXPECT_EQ(all[1].value, c.value);
-    EXPECT_EQ(all[1].text, c.text);
+    if (fallsBack) {
+      EXPECT_EQ(recorder.CodesWithoutProgress(),
+                (std::vector<std::int32_t>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
+      std::wstring engine;
+      const DownloadFailure failure = ParseFailureNotificationText(all.back().text, &engine);
+      EXPECT_EQ(engine, c.text);
+      EXPECT_STREQ(FailureClassKey(failure.kind), c.failure);
+      EXPECT_EQ(all.back().value, c.value);
+    } else {
+      ASSERT_EQ(all.size(), 2u);
+      EXPECT_EQ(all[0].code, DL_CODE_START);
+      EXPECT_EQ(all[0].value, 1.0);
+      EXPECT_EQ(all[1].code, DL_CODE_FAIL);
+      EXPECT_EQ(all[1].value, c.value);
+      EXPECT_EQ(all[1].text, c.text);
+    }
     const std::vector<std::string> log = server_.RequestLog(id);
     EXPECT_EQ(CountMethod(log, "GET"), 0u);
     EXPECT_EQ(!log.empty(), c.anyRequest);
@@ -253,6 +278,8 @@ TEST_F(MtCurlDownloaderTest, RetriesADigestMismatchOnce) {
        {DL_CODE_START, DL_CODE_ERROR, DL_CODE_RETRY, DL_CODE_START, DL_CODE_SUCCESS}},
       {"two mismatches", ";bad-md5",
        {DL_CODE_START, DL_CODE_ERROR, DL_CODE_RETRY, DL_CODE_START, DL_CODE_ERROR, DL_CODE_FAIL}},
+      {"one SHA-256 mismatch", ";sha256;bad-md5;faulty-gets=1",
+       {DL_CODE_START, DL_CODE_ERROR, DL_CODE_RETRY, DL_CODE_START, DL_CODE_SUCCESS}},
   };
   for (const DigestCase& c : cases) {
     SCOPED_TRACE(c.label);
@@ -272,7 +299,12 @@ TEST_F(MtCurlDownloaderTest, RetriesADigestMismatchOnce) {
       }
       if (n.code == DL_CODE_RETRY || n.code == DL_CODE_FAIL) {
         EXPECT_EQ(n.value, 0.0);
+      }
+      if (n.code == DL_CODE_RETRY) {
         EXPECT_EQ(n.text, L"LibCurl");
+      }
+      if (n.code == DL_CODE_FAIL) {
+        EXPECT_EQ(n.text, L"LibCurl|digest-mismatch||0|");
       }
     }
     // The restart reuses the final address and length learned before.
@@ -300,9 +332,6 @@ struct AttemptFailureCase {
 // for a restart; the next attempt that fails too is final.
 TEST_F(MtCurlDownloaderTest, GivesUpOnRangesThatKeepFailing) {
   const std::vector<AttemptFailureCase> cases = {
-      // Two ranges, both answered with the whole package: nothing of it may
-      // land in a part file.
-      {"ranges ignored, two ranges", ";ignore-ranges", 20 * kMiB, 23.0, 14, true},
       // A server that goes silent: each try ends at the stall limit.
       {"server keeps timing out", ";stall;hold=30", 2 * kMiB, 28.0, 7, false},
   };
@@ -327,7 +356,12 @@ TEST_F(MtCurlDownloaderTest, GivesUpOnRangesThatKeepFailing) {
     for (const Notification& n : recorder.All()) {
       if (n.code == DL_CODE_RETRY || n.code == DL_CODE_FAIL) {
         EXPECT_EQ(n.value, c.code);
+      }
+      if (n.code == DL_CODE_RETRY) {
         EXPECT_EQ(n.text, L"LibCurl");
+      }
+      if (n.code == DL_CODE_FAIL) {
+        EXPECT_EQ(n.text, L"LibCurl|timed-out|127.0.0.1|0|");
       }
     }
     EXPECT_EQ(recorder.ProgressValues().size(), 0u) << "nothing usable arrived";
@@ -339,6 +373,41 @@ TEST_F(MtCurlDownloaderTest, GivesUpOnRangesThatKeepFailing) {
     }
     ExpectNoPartFiles();
     ExpectTargetUntouched();
+  }
+}
+
+struct FallbackCase {
+  const char* label;
+  std::string options;
+  std::size_t size;
+  std::size_t rangeGets;  // range requests before the attempt turns to one stream
+};
+
+// Where two ranges are not possible, the same attempt goes on as one
+// stream and succeeds, instead of failing or asking for a restart.
+TEST_F(MtCurlDownloaderTest, FallsBackToOneStreamWithinTheAttempt) {
+  const std::vector<FallbackCase> cases = {
+      // Each range is answered once with the whole package, never retried.
+      {"ranges ignored", ";ignore-ranges", 20 * kMiB, 2},
+      {"length request answered 500 once", ";head-status=500;faulty-heads=1", 3 * kMiB, 0},
+  };
+  for (const FallbackCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    ResetTarget();
+    const std::string id = PackageServer::NewId("mt-fallback");
+    NotificationRecorder recorder;
+    CMTCurlDownloader downloader(
+        recorder.Callback(),
+        Wide(server_.EntryUrl(id + ";size=" + std::to_string(c.size) + ";seed=14" + c.options)), target_);
+    downloader.Start();
+    ASSERT_TRUE(recorder.WaitForOutcomes(1, std::chrono::seconds(90)));
+    EXPECT_EQ(recorder.CodesWithoutProgress(), (std::vector<std::int32_t>{DL_CODE_START, DL_CODE_SUCCESS}));
+    ExpectProgressInRange(recorder);
+    ExpectPackage(14, c.size);
+    ExpectNoPartFiles();
+    const std::vector<std::string> gets = GetRanges(server_.RequestLog(id));
+    ASSERT_EQ(gets.size(), c.rangeGets + 1);
+    EXPECT_EQ(gets.back(), "-") << "the one stream asks for the whole package";
   }
 }
 

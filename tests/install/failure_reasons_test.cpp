@@ -14,12 +14,15 @@ TEST(FailureReasonTest, DownloadReasonFieldsInOrder) {
   probe.connectivity = 0x10000;
   probe.writable = true;
   probe.freeGigabytes = 12.345;
-  EXPECT_EQ(Installer::DownloadFailureReason(28.9, L"LibCurl", probe),
-            L"1.code=28；2.msg=LibCurl；3.缓存磁盘容量=12.35G；4.缓存读写权限=可读；5.服务器连接状态code=65536");
+  // The failure's class follows the described fields; the engine stays the message.
+  EXPECT_EQ(Installer::DownloadFailureReason(28.9, L"LibCurl|timed-out|h.example|0|", probe),
+            L"1.code=28；2.msg=LibCurl；3.缓存磁盘容量=12.35G；4.缓存读写权限=可读；5.服务器连接状态code=65536"
+            L"；6.class=timed-out from h.example");
   probe.writable = false;
   probe.freeGigabytes = 0;
   EXPECT_EQ(Installer::DownloadFailureReason(-1.5, L"", probe),
-            L"1.code=-1；2.msg=；3.缓存磁盘容量=0.00G；4.缓存读写权限=无权限；5.服务器连接状态code=65536");
+            L"1.code=-1；2.msg=；3.缓存磁盘容量=0.00G；4.缓存读写权限=无权限；5.服务器连接状态code=65536"
+            L"；6.class=unknown");
 }
 
 TEST(FailureReasonTest, ShortReasonAndItsLimits) {

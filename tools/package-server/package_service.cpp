@@ -64,10 +64,10 @@ std::string HexDigest(EVP_MD_CTX* context) {
   return LoopbackPeer::LowerHex(digest, length);
 }
 
-std::string Md5Of(const Body& body) {
+std::string DigestOf(const Body& body, const EVP_MD* method) {
   std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
                                                                   EVP_MD_CTX_free);
-  EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr);
+  EVP_DigestInit_ex(context.get(), method, nullptr);
   std::vector<unsigned char> block(1024 * 1024);
   for (std::uint64_t offset = 0; offset < body.size;) {
     const std::size_t count =
@@ -79,8 +79,10 @@ std::string Md5Of(const Body& body) {
   return HexDigest(context.get());
 }
 
+std::string Md5Of(const Body& body) { return DigestOf(body, EVP_md5()); }
+
 bool IsDigest(const std::string& segment) {
-  return segment.size() == 32 &&
+  return (segment.size() == 32 || segment.size() == 64) &&
          std::all_of(segment.begin(), segment.end(),
                      [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
@@ -284,6 +286,16 @@ std::string PackageService::LogText(const std::string& id) {
 }
 
 std::string PackageService::Md5(const Scenario& scenario) {
+  if (scenario.sha256) {
+    // Asked for seldom, by small packages: computed each time.
+    if (!scenario.file.empty()) {
+      const ServedFile file = LoadFile(scenario.file);
+      if (file.bytes == nullptr) return {};
+      return DigestOf(Body{file.bytes.get(), nullptr, 0, file.bytes->size(), std::nullopt}, EVP_sha256());
+    }
+    if (!scenario.size) return DigestOf(Body{&package_, nullptr, 0, package_.size(), std::nullopt}, EVP_sha256());
+    return DigestOf(Body{nullptr, nullptr, scenario.seed, *scenario.size, std::nullopt}, EVP_sha256());
+  }
   if (!scenario.file.empty()) return LoadFile(scenario.file).md5;
   if (!scenario.size) return packageMd5_;
   const auto key = std::make_pair(scenario.seed, *scenario.size);

@@ -91,6 +91,8 @@ bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error
       ok = flag(scenario.redirectLoop);
     } else if (name == "no-digest") {
       ok = flag(scenario.noDigest);
+    } else if (name == "sha256") {
+      ok = flag(scenario.sha256);
     } else if (name == "head-status") {
       ok = status(scenario.headStatus);
     } else if (name == "stall-head") {

@@ -25,6 +25,7 @@ struct Scenario {
   unsigned redirects = 0;     // extra hops before the final address
   bool redirectLoop = false;  // the entry address never leads to the package
   bool noDigest = false;      // the final address has no digest segment
+  bool sha256 = false;        // the digest segment is a SHA-256 digest (64 digits), not MD5
 
   // Faults of HEAD requests at the final address.
   int headStatus = 0;         // 0: none

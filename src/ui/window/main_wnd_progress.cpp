@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "analytics/funnel_events.h"
+#include "download/download_failure.h"
 #include "install/failure_reasons.h"
 #include "support/debug_log.h"
 #include "support/file_system.h"
@@ -143,7 +144,10 @@ void CMainWnd::HandleInstallerNotify(const NotifyMessage& m) {
 void CMainWnd::OnDownloadFailed(const NotifyMessage& m) {
   installing_ = false;
   ReportDownloadFailure(m.value, m.text, installer_->PackagePath(), group_);
-  const int answer = Ask(kNetworkTip);
+  // A failure of unknown cause keeps the dialog's own words.
+  const DownloadFailure failure = ParseFailureNotificationText(m.text);
+  const int answer =
+      Ask(kNetworkTip, failure.kind == FailureClass::kUnknown ? std::wstring() : FailureWindowText(failure));
   if (answer == kDialogCancel) {
     if (existingInstallFound_) Close(1);
   } else if (answer == kDialogOk) {

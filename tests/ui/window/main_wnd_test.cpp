@@ -349,6 +349,43 @@ TEST_F(MainWndTest, FailedDownloadRetriedFromTheCustomPageThenPutOff) {
   EXPECT_FALSE(Utils::FileExists(chosen + kSep + L"Talvorin" + kSep + L"__Package_Talvorin.exe"));
 }
 
+// The system downloader fails its three tries; the dialog names the cause,
+// and the user's retry runs a new attempt on the same downloader, which
+// installs.
+TEST_F(MainWndTest, SystemDownloaderFailureIsNamedAndItsRetryInstalls) {
+  Installer::TheInstallerSettings().downloadType = 2;
+  Installer::TheInstallerSettings().downloadUrl = PackageUrl(";get-status=503;faulty-gets=3");
+  const std::wstring chosen = Chosen(L"System Download");
+  driver.Answer(Installer::kNetworkTip, {L"okBtn"});
+  bool started = false, finished = false;
+  driver.OnIdle([&](CMainWnd& w, Ui::OffscreenHost& h) {
+    if (w.CurrentPage() == Installer::kPageStart && !started) return h.ClickControl(L"customeBtn");
+    if (w.CurrentPage() == Installer::kPageCustom && !started) {
+      started = true;
+      TypeFolder(h, chosen);
+      return h.ClickControl(L"customeInstallBtn");
+    }
+    if (w.CurrentPage() == Installer::kPageFinished && !finished) {
+      finished = true;
+      return h.ClickControl(L"closebtn");
+    }
+    return false;
+  });
+  EXPECT_EQ(driver.Run(), 1);
+  EXPECT_TRUE(finished);
+  ASSERT_EQ(driver.Dialogs().size(), 1u);
+  EXPECT_EQ(driver.Dialogs()[0].layout, Installer::kNetworkTip);
+  EXPECT_NE(driver.Dialogs()[0].text.find(L"503"), std::wstring::npos) << Utf8(driver.Dialogs()[0].text);
+  EXPECT_NE(driver.Dialogs()[0].text.find(L"127.0.0.1"), std::wstring::npos) << Utf8(driver.Dialogs()[0].text);
+  const std::wstring folder = chosen + kSep + L"Talvorin";
+  EXPECT_TRUE(Utils::FileExists(folder + kSep + L"talvorin..exe"));
+  EXPECT_FALSE(Utils::FileExists(folder + kSep + L"__Package_Talvorin.exe"));
+  const std::vector<std::string> events = Events();
+  EXPECT_EQ(Count(events, "下载失败原因"), 1u);
+  EXPECT_EQ(Count(events, "开始下载大包"), 2u);
+  EXPECT_EQ(events.back(), "安装成功");
+}
+
 TEST_F(MainWndTest, PackageFailureIsExplainedAndLeadsBackToTheStartPage) {
   struct Case {
     const char* demo;
