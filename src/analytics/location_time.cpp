@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "support/curl_proxy.h"
 #include "support/digest.h"
 
 namespace zorvan::analytics {
@@ -58,6 +59,7 @@ void RequestOnce(CURL* handle, Control& control) {
   if (!control.config.caBundle.empty()) {
     curl_easy_setopt(handle, CURLOPT_CAINFO, control.config.caBundle.c_str());
   }
+  Utils::ApplyProxy(handle, control.config.url, control.config.proxySetting);
   curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, 1000L);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, 2000L);
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);

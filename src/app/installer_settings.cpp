@@ -40,18 +40,26 @@ void InstallerSettings::ReadSettingsFile(const std::wstring& executablePath) {
   caBundle = text(L"CaBundle", L"");
   analyticsServerUrl = text(L"AnalyticsServerUrl", L"");
   locationServiceUrl = text(L"LocationServiceUrl", L"");
+  proxyUrl = text(L"ProxyUrl", L"");
+  mirrorUrls.clear();
+  for (int n = 2; n < 2 + kMirrorKeys; ++n) {
+    const std::wstring mirror = text((L"DownloadUrl" + std::to_wstring(n)).c_str(), L"");
+    if (!mirror.empty()) mirrorUrls.push_back(RoutedUrl(mirror));
+  }
+  offlinePackage = text(L"OfflinePackage", kDefaultOfflinePackage);
+  packageMd5 = text(L"PackageMd5", L"");
+  packageSha256 = text(L"PackageSha256", L"");
   productName = kProductName;
   productVersion = kProductVersion;
 }
 
-void InstallerSettings::applyDownloadUrl(const std::wstring& text) {
-  if (text.find(kRoutePlaceholder) == std::wstring::npos) {
-    downloadUrl = text;
-    return;
-  }
+void InstallerSettings::applyDownloadUrl(const std::wstring& text) { downloadUrl = RoutedUrl(text); }
+
+std::wstring RoutedUrl(const std::wstring& text) {
+  if (text.find(kRoutePlaceholder) == std::wstring::npos) return text;
   std::wstring systemName, versionName;
   Utils::GetOsVersion(systemName, versionName);
-  downloadUrl = SubstituteRoute(text, ChooseRoute(versionName, Utils::IsOs64Bit(), kProductId));
+  return SubstituteRoute(text, ChooseRoute(versionName, Utils::IsOs64Bit(), kProductId));
 }
 
 InstallerSettings& TheInstallerSettings() {

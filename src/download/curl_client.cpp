@@ -10,6 +10,8 @@
 #include "analytics/funnel_events.h"
 #include "app/installer_settings.h"
 #include "download/background_md5.h"
+#include "download/downloader.h"
+#include "support/curl_proxy.h"
 #include "support/debug_log.h"
 #include "support/digest.h"
 #include "support/text.h"
@@ -92,8 +94,9 @@ std::string CurlClient::NarrowAddress(const std::wstring& address) {
   return Utils::ToNarrow(address, Utils::kCodePageUtf8);
 }
 
-CURLcode CurlClient::SetCommonOptions(CURL* easy) {
+CURLcode CurlClient::SetCommonOptions(CURL* easy, const std::string& address) {
   CURLcode combined = CURLE_OK;
+  Combine(combined, Utils::ApplyProxy(easy, address, DownloadProxySetting()));
   const std::wstring& caBundle = Installer::TheInstallerSettings().caBundle;
   if (!caBundle.empty()) {
     const std::string caFile = Utils::ToNarrow(caBundle, Utils::kCodePageAnsi);
@@ -123,7 +126,7 @@ CurlEasyHandle CurlClient::HeaderRequest(const std::string& address, bool follow
   Combine(optionResult, curl_easy_setopt(h, CURLOPT_NOBODY, 1L));
   Combine(optionResult, curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &DiscardBody));
   Combine(optionResult, curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds));
-  Combine(optionResult, SetCommonOptions(h));
+  Combine(optionResult, SetCommonOptions(h, address));
   // A header request waiting on a silent server must not hold up the
   // destruction of its client.
   Combine(optionResult, curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &HeaderAbortCallback));
@@ -291,7 +294,7 @@ int CurlClient::Start() {
     Combine(options, curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this));
     Combine(options, curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L));
     Combine(options, curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds));
-    Combine(options, SetCommonOptions(handle));
+    Combine(options, SetCommonOptions(handle, realUrl));
     resumeOffset = SizeOfOpenFile(file);
     if (resumeOffset > 0)
       Combine(options, curl_easy_setopt(handle, CURLOPT_RESUME_FROM_LARGE,

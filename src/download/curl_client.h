@@ -74,7 +74,7 @@ class CurlClient {
   static int HeaderAbortCallback(void* client, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
   // Options every request of this client carries: the CA bundle of the
   // settings, the redirect bound, the stall bound and the abort check.
-  CURLcode SetCommonOptions(CURL* handle);
+  CURLcode SetCommonOptions(CURL* handle, const std::string& address);
   CurlEasyHandle HeaderRequest(const std::string& address, bool followRedirects, bool includeHeader,
                                CURLcode& optionResult);
   void ReportBadLengthStatus(long status);

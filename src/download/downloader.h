@@ -32,6 +32,10 @@ class CDownloader {
   virtual ~CDownloader() = default;
 };
 
+// The "ProxyUrl" setting as every download request hands it to
+// Utils::ApplyProxy (UTF-8).
+std::string DownloadProxySetting();
+
 // The downloader for a download type: 2 the system's URL download service,
 // 3 parallel ranges, anything else one resumable stream.
 std::unique_ptr<CDownloader> CreateDownloader(std::int32_t downloadType, NotifyCallback callback,

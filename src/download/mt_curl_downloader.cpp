@@ -14,6 +14,8 @@
 
 #include "app/installer_settings.h"
 #include "download/background_md5.h"
+#include "download/downloader.h"
+#include "support/curl_proxy.h"
 #include "support/debug_log.h"
 #include "support/digest.h"
 #include "support/process_info.h"
@@ -250,6 +252,7 @@ bool GetRealDownloadUrl(State& state, const std::string& address) {
   set(curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &AbortOnly));
   set(curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &state));
   set(ApplyCaBundle(handle));
+  set(Utils::ApplyProxy(handle, address, DownloadProxySetting()));
   if (result == CURLE_OK) {
     result = curl_easy_perform(handle);
     if (result != CURLE_OK) DEBUG_LOG(L"error:%d:%s", static_cast<int>(result), CurlText(result).c_str());
@@ -404,6 +407,7 @@ CURLcode DownloadExe(State& state, DownloadPartNode& node) {
   set(curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L));
   set(curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds));
   set(ApplyCaBundle(handle));
+  set(Utils::ApplyProxy(handle, node.url, DownloadProxySetting()));
   set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L));
   set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, state.stallSeconds.load()));
   set(curl_easy_setopt(handle, CURLOPT_RANGE, range));

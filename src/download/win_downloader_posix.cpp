@@ -11,6 +11,7 @@
 
 #include "app/installer_settings.h"
 #include "download/win_downloader.h"
+#include "support/curl_proxy.h"
 #include "support/debug_log.h"
 #include "support/text.h"
 
@@ -129,6 +130,7 @@ std::int32_t DownloadOnce(const std::wstring& address, const std::wstring& local
   set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L));
   set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kSilenceLimitSeconds));
   if (!caFile.empty()) set(curl_easy_setopt(handle, CURLOPT_CAINFO, caFile.c_str()));
+  set(Utils::ApplyProxy(handle, url, DownloadProxySetting()));
   if (result == CURLE_OK) result = curl_easy_perform(handle);
   curl_easy_cleanup(handle);
   const bool closed = std::fclose(file) == 0;

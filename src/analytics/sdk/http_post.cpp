@@ -7,6 +7,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "support/curl_proxy.h"
 #include "support/debug_log_platform.h"
 #include "support/text.h"
 
@@ -58,6 +59,7 @@ HttpResponse Perform(const PostTarget& target, const std::string& body,
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
   if (!target.caBundle.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, target.caBundle.c_str());
+  Utils::ApplyProxy(h, target.url, target.proxySetting);
   curl_easy_setopt(h, CURLOPT_USERAGENT, kUserAgent);
   curl_easy_setopt(h, CURLOPT_TIMEOUT, kPostTimeoutSeconds);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
