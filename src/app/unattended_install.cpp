@@ -155,6 +155,7 @@ std::optional<int> UnattendedSession::Handle(const NotifyMessage& message,
       }
       stopwatchRunning_ = true;
       stopwatchStart_ = NowMilliseconds();
+      digestNotice_.clear();
       ReportTask(L"开始下载大包", 0.0f, L"", {{L"AB", group_}});
       Progress(0, InstallStage::Downloading);
       return std::nullopt;
@@ -163,6 +164,10 @@ std::optional<int> UnattendedSession::Handle(const NotifyMessage& message,
       return std::nullopt;
     case DL_CODE_SUCCESS:
       ReportTask(L"大包下载完毕", DownloadSeconds(), L"", extras);
+      if (message.text == kEngineOfflinePackage) {
+        Say(digestNotice_.empty() ? "The offline package is used; it matches its published digest."
+                                  : "The offline package is used; it was not verified: no digest is known.");
+      }
       return std::nullopt;
     case DL_CODE_FAIL:
       ReportDownloadFailure(message.value, message.text, packagePath, group_);
@@ -170,6 +175,8 @@ std::optional<int> UnattendedSession::Handle(const NotifyMessage& message,
           Utf8(message.text) + "). Check the network and start the installation again.");
       return kExitDownloadFailed;
     case DL_CODE_ERROR:
+      digestNotice_ = message.text;
+      if (message.text == kOfflineMismatch) Say("The offline package was refused: it does not match its digest.");
       ReportDigestNotice(message.value, message.text, group_);
       return std::nullopt;
     case IST_CODE_START:
