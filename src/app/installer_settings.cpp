@@ -49,6 +49,10 @@ void InstallerSettings::ReadSettingsFile(const std::wstring& executablePath) {
   offlinePackage = text(L"OfflinePackage", kDefaultOfflinePackage);
   packageMd5 = text(L"PackageMd5", L"");
   packageSha256 = text(L"PackageSha256", L"");
+  const int stallBytes = Utils::ReadProfileInt(kSettingsSection, L"StallBytesPerSecond", 0, file);
+  stallBytesPerSecond = stallBytes > 0 ? stallBytes : kDefaultStallBytesPerSecond;
+  const int stallTime = Utils::ReadProfileInt(kSettingsSection, L"StallSeconds", 0, file);
+  stallSeconds = stallTime > 0 ? stallTime : kDefaultStallSeconds;
   productName = kProductName;
   productVersion = kProductVersion;
 }

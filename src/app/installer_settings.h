@@ -20,6 +20,8 @@ inline constexpr std::int32_t kProductId = 661;
 inline constexpr std::int32_t kProductsWith64BitPackages[] = {267, 385, 257, 335, 318};
 inline constexpr double kDefaultDownloadScale = 0.7;
 inline constexpr wchar_t kDefaultOfflinePackage[] = L"Talvorin_Setup.exe";
+inline constexpr long kDefaultStallBytesPerSecond = 1024;
+inline constexpr long kDefaultStallSeconds = 15;
 inline constexpr int kMirrorKeys = 4;  // "DownloadUrl2".."DownloadUrl5"
 
 struct InstallerSettings {
@@ -79,6 +81,11 @@ struct InstallerSettings {
   // "PackageSha256"); empty: the final address's digest, when reachable.
   std::wstring packageMd5;
   std::wstring packageSha256;
+  // A download slower than this many bytes per second for this many seconds
+  // has stalled ("StallBytesPerSecond", "StallSeconds"; values below 1 keep
+  // the defaults).
+  long stallBytesPerSecond = kDefaultStallBytesPerSecond;
+  long stallSeconds = kDefaultStallSeconds;
 };
 
 // The record of this process, built from the constants and the settings file

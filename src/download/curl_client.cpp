@@ -105,7 +105,7 @@ CURLcode CurlClient::SetCommonOptions(CURL* easy, const std::string& address) {
   Combine(combined, curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects));
   // Keep-alive probes only notice a vanished peer; a peer that stays but
   // sends nothing would otherwise hold the attempt for ever.
-  Combine(combined, curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L));
+  Combine(combined, curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, DownloadStallRule().bytesPerSecond));
   Combine(combined, curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, stallSeconds));
   return combined;
 }

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "download/downloader.h"
+
 struct CurlEasyDeleter {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
@@ -30,7 +32,7 @@ class CurlClient {
   static constexpr double kMinimumLength = 1048576.0;
   // A transfer that receives nothing for this long ends with libcurl's
   // time-out result instead of waiting for ever.
-  static constexpr long kDefaultStallSeconds = 60;
+  static constexpr long kDefaultStallSeconds = 15;
 
   CurlClient(std::wstring url, std::wstring localPath, void* owner, ProgressHook hook);
   // Stops a transfer running on another thread at its next progress callback
@@ -93,5 +95,5 @@ class CurlClient {
   std::wstring errorText;
   std::string realUrl;
   std::string bodyMd5;
-  long stallSeconds = kDefaultStallSeconds;
+  long stallSeconds = DownloadStallRule().seconds;
 };

@@ -18,3 +18,8 @@ std::unique_ptr<CDownloader> CreateDownloader(std::int32_t downloadType, NotifyC
 std::string DownloadProxySetting() {
   return Utils::ToNarrow(Installer::TheInstallerSettings().proxyUrl, Utils::kCodePageUtf8);
 }
+
+StallRule DownloadStallRule() {
+  const Installer::InstallerSettings& settings = Installer::TheInstallerSettings();
+  return {settings.stallBytesPerSecond, settings.stallSeconds};
+}

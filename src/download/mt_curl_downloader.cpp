@@ -137,7 +137,7 @@ struct CMTCurlDownloader::State {
   std::mutex lock;  // lastProgressTime, lastPercent and the progress notification
   std::int64_t lastProgressTime = 0;
   bool retried = false;
-  std::atomic<long> stallSeconds{5};
+  std::atomic<long> stallSeconds{DownloadStallRule().seconds};
 
   // Lifetime of the threads: range and finishing threads count themselves
   // here, and the destructor turns `aborting` on and waits for them.
@@ -408,7 +408,7 @@ CURLcode DownloadExe(State& state, DownloadPartNode& node) {
   set(curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds));
   set(ApplyCaBundle(handle));
   set(Utils::ApplyProxy(handle, node.url, DownloadProxySetting()));
-  set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L));
+  set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, DownloadStallRule().bytesPerSecond));
   set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, state.stallSeconds.load()));
   set(curl_easy_setopt(handle, CURLOPT_RANGE, range));
   if (result != CURLE_OK) {
