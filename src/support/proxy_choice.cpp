@@ -60,7 +60,7 @@ std::string WithScheme(const std::string& proxy) {
 }
 
 bool CurlSpeaks(const std::string& scheme) {
-  static const char* const kSchemes[] = {"http", "https", "socks", "socks4", "socks4a", "socks5", "socks5h"};
+  static const char* const kSchemes[] = {"http", "https", "socks4", "socks4a", "socks5", "socks5h"};
   return std::find(std::begin(kSchemes), std::end(kSchemes), scheme) != std::end(kSchemes);
 }
 
@@ -88,6 +88,8 @@ std::string ProxyFromSystemAnswer(const std::vector<std::string>& answer) {
     const std::string scheme = AddressScheme(entry);
     if (scheme == "direct") return {};
     if (scheme.empty()) return WithScheme(entry);
+    // A plain "socks" proxy speaks version 5 first, as libproxy asks.
+    if (scheme == "socks") return "socks5" + entry.substr(entry.find("://"));
     if (CurlSpeaks(scheme)) return entry;
   }
   return {};

@@ -38,6 +38,7 @@ TEST(ProxyChoice, SystemAnswersBecomeOneCurlProxy) {
       {{"rtsp://10.0.0.1:554", "socks5://10.0.0.2:1080"}, "socks5://10.0.0.2:1080"},
       {{"rtsp://10.0.0.1:554", "direct://", "http://10.0.0.3:80"}, ""},
       {{"10.0.0.4:8080"}, "http://10.0.0.4:8080"},
+      {{"socks://10.0.0.5:1080"}, "socks5://10.0.0.5:1080"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.proxy);
