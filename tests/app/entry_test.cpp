@@ -400,7 +400,8 @@ std::string Sha256Of(const std::string& bytes) {
 }  // namespace
 
 TEST_F(InstallerProgramTest, AnOfflinePackageIsUsedWhenItsDigestAllowsIt) {
-  const std::wstring demo = TestSupport::ProgramFolder() + kSep + Wide(TestSupport::DemoPackageFileName());
+  const std::wstring demo = TestSupport::ProgramFolder() + kSep +
+                            Utils::ToWide(TestSupport::DemoPackageFileName(), Utils::kCodePageUtf8);
   const std::string demoBytes = TestSupport::ReadFileBytes(demo);
   ASSERT_FALSE(demoBytes.empty());
   const std::string wrong(64, 'a');
