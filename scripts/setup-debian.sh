@@ -22,6 +22,7 @@ packages=(
   # real parts the field tests run against: a proxy, Authenticode, the system
   # proxy library, fuzzing, a screen-reader client
   tinyproxy osslsigncode libproxy-dev clang libclang-rt-14-dev at-spi2-core python3-pyatspi
+  libproxy1-plugin-webkit  # libproxy's PAC runner: without it PAC files are not evaluated
 )
 
 missing=()

@@ -103,7 +103,28 @@ else
   echo "the collector did not start"
   status=1
 fi
+# Two proxies, one open and one asking for Basic credentials, for the proxy
+# tests: named by their ports and the folder of their logs.
+proxy_dir="$build/wine-proxies"
+rm -rf "$proxy_dir" && mkdir -p "$proxy_dir"
+proxy_ports="" proxy_pids=()
+for kind in open basic; do
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  {
+    printf 'Port %s\nListen 127.0.0.1\nTimeout 600\nMaxClients 100\nLogLevel Connect\n' "$port"
+    printf 'LogFile "%s/%s.log"\nAllow 127.0.0.1\nDisableViaHeader Yes\n' "$proxy_dir" "$kind"
+    [ "$kind" = basic ] && printf 'BasicAuth talvorin proxy-pass\n'
+  } >"$proxy_dir/$kind.conf"
+  tinyproxy -d -c "$proxy_dir/$kind.conf" >/dev/null 2>&1 &
+  proxy_pids+=($!)
+  for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+  proxy_ports="$proxy_ports $kind=$port"
+done
+export TALVORIN_PROXIES="${proxy_ports# }"
+TALVORIN_PROXY_LOGS=$(winepath -w "$proxy_dir")
+export TALVORIN_PROXY_LOGS
 (cd "$build/windows" && ctest --output-on-failure -j "$jobs") || status=1
+for pid in "${proxy_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
 kill "$collector_PID" 2>/dev/null || true
 kill "$package_server_PID" 2>/dev/null || true
 wineserver -k 2>/dev/null || true

@@ -46,6 +46,7 @@ TrackerInitParams TrackerParamsFromSettings(const Installer::InstallerSettings& 
   params.locationServiceUrl = Utf8(settings.locationServiceUrl);
   // libcurl takes file names in the system's narrow form.
   params.caBundle = Utils::ToNarrow(settings.caBundle, Utils::kCodePageAnsi);
+  params.proxySetting = Utf8(settings.proxyUrl);
   return params;
 }
 

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "analytics/sdk/transfer_setup.h"
+#include "support/curl_proxy.h"
 #include "support/digest.h"
 
 namespace zorvan::analytics {
@@ -49,6 +50,7 @@ void RequestOnce(CURL* handle, Control& control) {
   curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, 0L);
   curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
   zv_transport::ConfigureAnalyticsTransfer(handle, control.config.caBundle);
+  Utils::ApplyProxy(handle, control.config.url, control.config.proxySetting);
   curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, 1000L);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, 2000L);
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &zv_transport::CollectBoundedBody);

@@ -15,6 +15,7 @@ struct LocationResult {
 struct LocationServiceConfig {
   std::string url;       // the full address of the service's operation
   std::string caBundle;  // extra certificate authorities (PEM file), or empty
+  std::string proxySetting = {};  // "ProxyUrl" (UTF-8): a proxy, "direct", or empty for the system's
 };
 
 class ZvLocationTime {

@@ -36,7 +36,7 @@ AnalyticsTrackerImpl::AnalyticsTrackerImpl(const TrackerInitParams& params)
     : serverUrl_(params.serverUrl), appName_(params.appName), appVersion_(params.appVersion),
       appStore_(params.appStore), dlAppId_(params.dlAppId), dlAppVersion_(params.dlAppVersion),
       edition_(params.edition), state_(std::make_unique<LocalState>(params.logFilePath)),
-      locationServiceUrl_(params.locationServiceUrl), caBundle_(params.caBundle),
+      locationServiceUrl_(params.locationServiceUrl), caBundle_(params.caBundle), proxySetting_(params.proxySetting),
       configFileOverride_(params.configFileOverride) {
   state_->backgroundServicesDisabled = !params.backgroundServices;
 }
@@ -47,7 +47,7 @@ void AnalyticsTrackerImpl::init() {
   if (appVersion_.empty()) ThrowZv("init", "appVersion is empty");
   if (appStore_.empty()) ThrowZv("init", "appStore is empty");
   if (!state_->backgroundServicesDisabled) {
-    ZvLocationTime::start({locationServiceUrl_, caBundle_});
+    ZvLocationTime::start({locationServiceUrl_, caBundle_, proxySetting_});
   }
   pending_.exchange(0);
   if (configFileOverride_.empty()) {
@@ -61,7 +61,7 @@ void AnalyticsTrackerImpl::init() {
   logger_ = std::make_unique<NativeTrackLogger>(state_->logFilePath);
 
   const bool loggedIn = state_->loggedIn && !state_->userId.empty();
-  if (!Sdk::Init(state_->stagingFilePath(), {serverUrl_, caBundle_},
+  if (!Sdk::Init(state_->stagingFilePath(), {serverUrl_, caBundle_, proxySetting_},
                  loggedIn ? state_->userId : state_->distinctId, loggedIn)) {
     ThrowZv("init", "zv_transport::Sdk::Init is failed");
   }

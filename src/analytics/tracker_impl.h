@@ -35,6 +35,7 @@ struct TrackerInitParams {
   // authorities for both services (a PEM file); empty: none.
   std::string locationServiceUrl;
   std::string caBundle;
+  std::string proxySetting;  // "ProxyUrl" (UTF-8)
   // Replaces the configuration file "Set.ini" would name; empty: the usual rule.
   std::string configFileOverride;
   // The periodic flush thread and the location lookup; off in the installer.
@@ -79,7 +80,7 @@ class AnalyticsTrackerImpl : public AnalyticsTracker {
   bool debug_ = false;
   std::int32_t edition_ = 0;
   std::unique_ptr<LocalState> state_;
-  std::string locationServiceUrl_, caBundle_, configFileOverride_;
+  std::string locationServiceUrl_, caBundle_, proxySetting_, configFileOverride_;
   bool transportStarted_ = false;
   std::atomic<std::int32_t> pending_{0};
   std::mutex loginMutex_;

@@ -50,6 +50,8 @@ void applyCommandLine(InstallerSettings& settings, const std::vector<std::wstrin
   if (has(L"-insnew")) settings.insNew = OptionBool(table, L"-insnew");
   if (has(L"-silent")) settings.silent = OptionBool(table, L"-silent");
   if (has(L"-installdir")) settings.silentInstallDir = OptionText(table, L"-installdir");
+  if (has(L"-proxyurl")) settings.proxyUrl = OptionText(table, L"-proxyurl");
+  if (has(L"-package")) settings.packageFile = OptionText(table, L"-package");
 }
 
 void applyCommandLine() { applyCommandLine(TheInstallerSettings(), Utils::GetProcessArguments()); }

@@ -157,18 +157,30 @@ void InstallerSettings::ReadSettingsFile(const std::wstring& executablePath) {
   requireDigest = text(L"RequireDigest", L"false") == L"true";
   analyticsServerUrl = text(L"AnalyticsServerUrl", L"");
   locationServiceUrl = text(L"LocationServiceUrl", L"");
+  proxyUrl = text(L"ProxyUrl", L"");
+  mirrorUrls.clear();
+  for (int n = 2; n < 2 + kMirrorKeys; ++n) {
+    const std::wstring mirror = text((L"DownloadUrl" + std::to_wstring(n)).c_str(), L"");
+    if (!mirror.empty()) mirrorUrls.push_back(RoutedUrl(mirror));
+  }
+  offlinePackage = text(L"OfflinePackage", kDefaultOfflinePackage);
+  packageMd5 = text(L"PackageMd5", L"");
+  packageSha256 = text(L"PackageSha256", L"");
+  const int stallBytes = Utils::ReadProfileInt(kSettingsSection, L"StallBytesPerSecond", 0, file);
+  stallBytesPerSecond = stallBytes > 0 ? stallBytes : kDefaultStallBytesPerSecond;
+  const int stallTime = Utils::ReadProfileInt(kSettingsSection, L"StallSeconds", 0, file);
+  stallSeconds = stallTime > 0 ? stallTime : kDefaultStallSeconds;
   productName = kProductName;
   productVersion = kProductVersion;
 }
 
-void InstallerSettings::applyDownloadUrl(const std::wstring& text) {
-  if (text.find(kRoutePlaceholder) == std::wstring::npos) {
-    downloadUrl = text;
-    return;
-  }
+void InstallerSettings::applyDownloadUrl(const std::wstring& text) { downloadUrl = RoutedUrl(text); }
+
+std::wstring RoutedUrl(const std::wstring& text) {
+  if (text.find(kRoutePlaceholder) == std::wstring::npos) return text;
   std::wstring systemName, versionName;
   Utils::GetOsVersion(systemName, versionName);
-  downloadUrl = SubstituteRoute(text, ChooseRoute(versionName, Utils::IsOs64Bit(), kProductId));
+  return SubstituteRoute(text, ChooseRoute(versionName, Utils::IsOs64Bit(), kProductId));
 }
 
 InstallerSettings& TheInstallerSettings() {

@@ -19,6 +19,10 @@ inline constexpr wchar_t kRoutePlaceholder[] = L"${ROUTE}";
 inline constexpr std::int32_t kProductId = 661;
 inline constexpr std::int32_t kProductsWith64BitPackages[] = {267, 385, 257, 335, 318};
 inline constexpr double kDefaultDownloadScale = 0.7;
+inline constexpr wchar_t kDefaultOfflinePackage[] = L"Talvorin_Setup.exe";
+inline constexpr long kDefaultStallBytesPerSecond = 1024;
+inline constexpr long kDefaultStallSeconds = 15;
+inline constexpr int kMirrorKeys = 4;  // "DownloadUrl2".."DownloadUrl5"
 
 struct InstallerSettings {
   // Defaults, the built-in package URL; reads no file.
@@ -71,6 +75,25 @@ struct InstallerSettings {
   // each naming the file and the key, with the value taken instead. The
   // entry logs them and unattended mode prints them.
   std::vector<std::wstring> settingsProblems;
+  // The proxy of every request ("ProxyUrl", "-proxyurl"): a proxy address,
+  // "direct" for none, or empty for the system's proxy configuration.
+  std::wstring proxyUrl;
+  // Addresses tried in order when every attempt on the one before failed
+  // ("DownloadUrl2".."DownloadUrl5", each through route substitution).
+  std::vector<std::wstring> mirrorUrls;
+  // A package the user already has: "-package=<file>", else the file named
+  // by "OfflinePackage" beside the installer when it exists.
+  std::wstring packageFile;
+  std::wstring offlinePackage = kDefaultOfflinePackage;
+  // Digests an offline package is checked against ("PackageMd5",
+  // "PackageSha256"); empty: the final address's digest, when reachable.
+  std::wstring packageMd5;
+  std::wstring packageSha256;
+  // A download slower than this many bytes per second for this many seconds
+  // has stalled ("StallBytesPerSecond", "StallSeconds"; values below 1 keep
+  // the defaults).
+  long stallBytesPerSecond = kDefaultStallBytesPerSecond;
+  long stallSeconds = kDefaultStallSeconds;
 };
 
 // The record of this process, built from the constants and the settings file
@@ -81,6 +104,9 @@ InstallerSettings& TheInstallerSettings();
 // name contains "XP", "download_silent_64" for products with 64-bit packages
 // on 64-bit systems, otherwise "download_silent".
 std::wstring ChooseRoute(const std::wstring& osVersionName, bool os64Bit, std::int32_t productId);
+
+// `text` with every "${ROUTE}" replaced by the route of this system.
+std::wstring RoutedUrl(const std::wstring& text);
 
 // Every "${ROUTE}" of `text` replaced by `route`.
 std::wstring SubstituteRoute(const std::wstring& text, const std::wstring& route);

@@ -158,6 +158,7 @@ std::optional<int> UnattendedSession::Handle(const NotifyMessage& message,
       }
       stopwatchRunning_ = true;
       stopwatchStart_ = NowMilliseconds();
+      digestNotice_.clear();
       ReportTask(L"开始下载大包", 0.0f, L"", {{L"AB", group_}});
       Progress(0, InstallStage::Downloading);
       return std::nullopt;
@@ -166,6 +167,10 @@ std::optional<int> UnattendedSession::Handle(const NotifyMessage& message,
       return std::nullopt;
     case DL_CODE_SUCCESS:
       ReportTask(L"大包下载完毕", DownloadSeconds(), L"", extras);
+      if (message.text == kEngineOfflinePackage) {
+        Say(digestNotice_.empty() ? "The offline package is used; it matches its published digest."
+                                  : "The offline package is used; it was not verified: no digest is known.");
+      }
       return std::nullopt;
     case DL_CODE_FAIL:
       ReportDownloadFailure(message.value, message.text, packagePath, group_);
@@ -173,6 +178,8 @@ std::optional<int> UnattendedSession::Handle(const NotifyMessage& message,
           " Start the installation again when the cause is gone.");
       return kExitDownloadFailed;
     case DL_CODE_ERROR:
+      digestNotice_ = message.text;
+      if (message.text == kOfflineMismatch) Say("The offline package was refused: it does not match its digest.");
       ReportDigestNotice(message.value, message.text, group_);
       if (IsDigestMissingNotice(message.text))
         Say("The package was not verified: its address carries no digest.");

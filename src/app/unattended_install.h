@@ -11,6 +11,7 @@
 
 #include "app/installer_settings.h"
 #include "app/progress_line.h"
+#include "download/offline_package.h"
 #include "install/download_installer.h"
 #include "install/installation_records.h"
 #include "ui/install_progress.h"
@@ -78,6 +79,7 @@ class UnattendedSession {
   bool startReported_ = false;
   bool stopwatchRunning_ = false;
   std::uint64_t stopwatchStart_ = 0;  // milliseconds of a steady clock
+  std::wstring digestNotice_;  // the digest notice of the current download attempt, if any
 };
 
 // The whole unattended installation: plan, checks, the orchestrator driven on

@@ -11,6 +11,8 @@
 #include "app/installer_settings.h"
 #include "download/background_md5.h"
 #include "download/package_digest.h"
+#include "download/downloader.h"
+#include "support/curl_proxy.h"
 #include "support/debug_log.h"
 #include "support/digest.h"
 #include "support/text.h"
@@ -95,8 +97,9 @@ std::string CurlClient::NarrowAddress(const std::wstring& address) {
   return Utils::ToNarrow(address, Utils::kCodePageUtf8);
 }
 
-CURLcode CurlClient::SetCommonOptions(CURL* easy) {
+CURLcode CurlClient::SetCommonOptions(CURL* easy, const std::string& address) {
   CURLcode combined = CURLE_OK;
+  Combine(combined, Utils::ApplyProxy(easy, address, DownloadProxySetting()));
   const std::wstring& caBundle = Installer::TheInstallerSettings().caBundle;
   if (!caBundle.empty()) {
     const std::string caFile = Utils::ToNarrow(caBundle, Utils::kCodePageAnsi);
@@ -105,7 +108,7 @@ CURLcode CurlClient::SetCommonOptions(CURL* easy) {
   Combine(combined, curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects));
   // Keep-alive probes only notice a vanished peer; a peer that stays but
   // sends nothing would otherwise hold the attempt for ever.
-  Combine(combined, curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L));
+  Combine(combined, curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, DownloadStallRule().bytesPerSecond));
   Combine(combined, curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, stallSeconds));
   return combined;
 }
@@ -140,7 +143,7 @@ CurlEasyHandle CurlClient::HeaderRequest(const std::string& address, bool follow
   Combine(optionResult, curl_easy_setopt(h, CURLOPT_NOBODY, 1L));
   Combine(optionResult, curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &DiscardBody));
   Combine(optionResult, curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds));
-  Combine(optionResult, SetCommonOptions(h));
+  Combine(optionResult, SetCommonOptions(h, address));
   // A header request waiting on a silent server must not hold up the
   // destruction of its client.
   Combine(optionResult, curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &HeaderAbortCallback));
@@ -316,7 +319,7 @@ int CurlClient::Start() {
     Combine(options, curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this));
     Combine(options, curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L));
     Combine(options, curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds));
-    Combine(options, SetCommonOptions(handle));
+    Combine(options, SetCommonOptions(handle, realUrl));
     resumeOffset = SizeOfOpenFile(file);
     if (resumeOffset > 0)
       Combine(options, curl_easy_setopt(handle, CURLOPT_RESUME_FROM_LARGE,

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "download/download_failure.h"
+#include "download/downloader.h"
 
 struct CurlEasyDeleter {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
@@ -32,7 +33,7 @@ class CurlClient {
   static constexpr double kMinimumLength = 1048576.0;
   // A transfer that receives nothing for this long ends with libcurl's
   // time-out result instead of waiting for ever.
-  static constexpr long kDefaultStallSeconds = 60;
+  static constexpr long kDefaultStallSeconds = 15;
 
   CurlClient(std::wstring url, std::wstring localPath, void* owner, ProgressHook hook);
   // Stops a transfer running on another thread at its next progress callback
@@ -84,7 +85,7 @@ class CurlClient {
   static int HeaderAbortCallback(void* client, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
   // Options every request of this client carries: the CA bundle of the
   // settings, the redirect bound, the stall bound and the abort check.
-  CURLcode SetCommonOptions(CURL* handle);
+  CURLcode SetCommonOptions(CURL* handle, const std::string& address);
   CurlEasyHandle HeaderRequest(const std::string& address, bool followRedirects, bool includeHeader,
                                CURLcode& optionResult);
   void ReportBadLengthStatus(long status);
@@ -103,7 +104,7 @@ class CurlClient {
   std::wstring errorText;
   std::string realUrl;
   std::string bodyMd5;
-  long stallSeconds = kDefaultStallSeconds;
+  long stallSeconds = DownloadStallRule().seconds;
   const std::atomic<bool>* externalAbort = nullptr;
   DownloadFailure lastFailure;
   // What the last header request met, for a failure to learn the length.

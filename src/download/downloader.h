@@ -32,6 +32,19 @@ class CDownloader {
   virtual ~CDownloader() = default;
 };
 
+// One rule for every downloader: a transfer slower than `bytesPerSecond`
+// for `seconds` in a row has stalled, and the downloader's retry takes over.
+struct StallRule {
+  long bytesPerSecond = 1024;
+  long seconds = 15;
+};
+// The rule of the settings "StallBytesPerSecond" and "StallSeconds".
+StallRule DownloadStallRule();
+
+// The "ProxyUrl" setting as every download request hands it to
+// Utils::ApplyProxy (UTF-8).
+std::string DownloadProxySetting();
+
 // The downloader for a download type: 2 the system's URL download service,
 // 3 parallel ranges, anything else one resumable stream.
 std::unique_ptr<CDownloader> CreateDownloader(std::int32_t downloadType, NotifyCallback callback,

@@ -18,6 +18,8 @@
 #include "download/curl_client.h"
 #include "download/download_failure.h"
 #include "download/package_digest.h"
+#include "download/downloader.h"
+#include "support/curl_proxy.h"
 #include "support/debug_log.h"
 #include "support/digest.h"
 #include "support/process_info.h"
@@ -149,7 +151,7 @@ struct CMTCurlDownloader::State {
   std::mutex lock;  // lastProgressTime, lastPercent and the progress notification
   std::int64_t lastProgressTime = 0;
   bool retried = false;
-  std::atomic<long> stallSeconds{5};
+  std::atomic<long> stallSeconds{DownloadStallRule().seconds};
 
   // Lifetime of the threads: range and finishing threads count themselves
   // here, and the destructor turns `aborting` on and waits for them.
@@ -264,6 +266,7 @@ bool GetRealDownloadUrl(State& state, const std::string& address) {
   set(curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &AbortOnly));
   set(curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &state));
   set(ApplyCaBundle(handle));
+  set(Utils::ApplyProxy(handle, address, DownloadProxySetting()));
   if (result == CURLE_OK) {
     result = curl_easy_perform(handle);
     if (result != CURLE_OK) DEBUG_LOG(L"error:%d:%s", static_cast<int>(result), CurlText(result).c_str());
@@ -424,7 +427,8 @@ CURLcode DownloadExe(State& state, DownloadPartNode& node) {
   set(curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L));
   set(curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds));
   set(ApplyCaBundle(handle));
-  set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L));
+  set(Utils::ApplyProxy(handle, node.url, DownloadProxySetting()));
+  set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, DownloadStallRule().bytesPerSecond));
   set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, state.stallSeconds.load()));
   set(curl_easy_setopt(handle, CURLOPT_RANGE, range));
   if (result != CURLE_OK) {

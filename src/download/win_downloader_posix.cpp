@@ -13,6 +13,7 @@
 #include "app/installer_settings.h"
 #include "download/download_failure.h"
 #include "download/win_downloader.h"
+#include "support/curl_proxy.h"
 #include "support/debug_log.h"
 #include "support/text.h"
 
@@ -33,8 +34,7 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* sinkData) {
 
 // libcurl 7.x follows redirects without limit by default.
 constexpr long kMaxRedirects = 30;
-// The service gives up on a connection that stays silent; without such a
-// bound a stalled server would hold the installer for ever.
+// The service gives up on a server that does not answer the connection.
 constexpr long kSilenceLimitSeconds = 60;
 
 }  // namespace
@@ -107,9 +107,11 @@ std::int32_t DownloadOnce(const std::wstring& address, const std::wstring& local
   set(curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &CWinDownloader::CBindCallback::OnProgress));
   set(curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &bind));
   set(curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kSilenceLimitSeconds));
-  set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L));
-  set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kSilenceLimitSeconds));
+  const StallRule stall = DownloadStallRule();
+  set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, stall.bytesPerSecond));
+  set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, stall.seconds));
   if (!caFile.empty()) set(curl_easy_setopt(handle, CURLOPT_CAINFO, caFile.c_str()));
+  set(Utils::ApplyProxy(handle, url, DownloadProxySetting()));
   if (result == CURLE_OK) result = curl_easy_perform(handle);
   long status = 0;
   long connectStatus = 0;

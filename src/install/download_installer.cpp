@@ -7,6 +7,7 @@
 
 #include "app/installer_settings.h"
 #include "download/download_failure.h"
+#include "download/package_source.h"
 #include "install/file_operations.h"
 #include "install/install_folder.h"
 #include "support/debug_log.h"
@@ -100,7 +101,7 @@ bool CDownloadInstaller::Start() {
   auto forward = [this](std::int32_t code, double value, const wchar_t* text) {
     Handle(code, value, text);
   };
-  if (!downloader) downloader = CreateDownloader(settings.downloadType, forward, downloadUrl, packagePath);
+  if (!downloader) downloader = CreatePackageSource(settings, forward, downloadUrl, packagePath);
   if (!runner) {
     runner = std::make_unique<CInstaller>(forward, L"\"" + packagePath + L"\"", installDir,
                                           desktopShortcut, quickStartShortcut, adminAct);

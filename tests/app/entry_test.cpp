@@ -38,6 +38,7 @@
 #include "support/file_system.h"
 #include "support/process_info.h"
 #include "support/system_probes.h"
+#include "support/sha256.h"
 #include "support/text.h"
 #include "installer_program_fixture.h"
 #include "test_support.h"
@@ -165,14 +166,20 @@ class InstallerProgramTest : public ::testing::Test {
 
   // The settings file beside the program: the package's scenario options
   // and the collector's id.
-  void Configure(const std::string& packageOptions) {
-    const std::string url = PackageServer::Shared().EntryUrl(
-        PackageServer::NewId("entry") + ";file=" + TestSupport::DemoPackageFileName() + packageOptions);
+  // `moreSettings`: further "Key=value\r\n" lines; `url`, when given, the
+  // package address instead of the scenario's.
+  void Configure(const std::string& packageOptions, const std::string& moreSettings = "",
+                 const std::string& url = "") {
+    packageId = PackageServer::NewId("entry");
+    const std::string address =
+        !url.empty() ? url
+                     : PackageServer::Shared().EntryUrl(packageId + ";file=" + TestSupport::DemoPackageFileName() +
+                                                        packageOptions);
     ASSERT_TRUE(TestSupport::WriteFileBytes(
         programFolder + kSep + Installer::kSettingsFileName,
-        "[Install]\r\nDownloadUrl=" + url + "\r\nAnalyticsServerUrl=" +
+        "[Install]\r\nDownloadUrl=" + address + "\r\nAnalyticsServerUrl=" +
             Collector::Shared().CollectUrl(collectorId) +
-            "\r\nIsEnableAppAnalytics=true\r\nIsCheckNet=true\r\n"));
+            "\r\nIsEnableAppAnalytics=true\r\nIsCheckNet=true\r\n" + moreSettings));
   }
 
   std::wstring CommandLine(const std::wstring& options) const {
@@ -215,6 +222,7 @@ class InstallerProgramTest : public ::testing::Test {
   std::wstring programFolder;
   std::wstring program;
   std::string collectorId;
+  std::string packageId;  // the scenario id of the last Configure
   std::wstring installFolder;
   int runs_ = 0;
 };
@@ -562,3 +570,99 @@ TEST_F(InstallerProgramTest, EndingOnRequestKeepsWhatWasDoneAndLeavesAPackageRun
 #endif
 
 }  // namespace
+
+namespace {
+
+std::size_t CountRequests(const std::string& id, const std::string& method) {
+  std::size_t n = 0;
+  for (const std::string& line : PackageServer::Shared().RequestLog(id))
+    if (line.rfind(method + " ", 0) == 0) ++n;
+  return n;
+}
+
+std::string Sha256Of(const std::string& bytes) {
+  Utils::Sha256 sha;
+  sha.Update(bytes.data(), bytes.size());
+  return sha.FinishHex();
+}
+
+}  // namespace
+
+TEST_F(InstallerProgramTest, AnOfflinePackageIsUsedWhenItsDigestAllowsIt) {
+  const std::wstring demo = TestSupport::ProgramFolder() + kSep +
+                            Utils::ToWide(TestSupport::DemoPackageFileName(), Utils::kCodePageUtf8);
+  const std::string demoBytes = TestSupport::ReadFileBytes(demo);
+  ASSERT_FALSE(demoBytes.empty());
+  const std::string wrong(64, 'a');
+  const std::string down = Collector::Shared().RefusedUrl();
+  const std::wstring chosen = temp.File(L"my copy of the package.exe");
+  ASSERT_TRUE(TestSupport::WriteFileBytes(chosen, demoBytes));
+  const std::wstring beside = programFolder + kSep + L"Talvorin_Setup.exe";
+
+  enum class Way { Chosen, Beside };
+  enum class Then { Installed, Refused, Downloaded };
+  struct Case {
+    const char* label;
+    Way way;
+    std::string settings;  // digests
+    bool networkDown;
+    Then then;
+    const char* said;
+  };
+  const Case cases[] = {
+      // The final address's digest, asked with a header request only.
+      {"chosen-final-address", Way::Chosen, "", false, Then::Installed, "matches its published digest"},
+      {"chosen-sha256", Way::Chosen, "PackageSha256=" + Sha256Of(demoBytes) + "\r\n", true, Then::Installed,
+       "matches its published digest"},
+      {"chosen-wrong-sha256", Way::Chosen, "PackageSha256=" + wrong + "\r\n", false, Then::Refused,
+       "refused"},
+      {"beside-nothing-known", Way::Beside, "", true, Then::Installed, "not verified"},
+      // A package found, not chosen, that fails its check is passed over.
+      {"beside-wrong-md5", Way::Beside, "PackageMd5=" + wrong.substr(0, 32) + "\r\n", false, Then::Downloaded,
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    collectorId = PackageServer::NewId(std::string("offline-") + c.label);
+    Configure("", c.settings, c.networkDown ? down : "");
+    Installer::DeleteFileQuietly(beside);
+    if (c.way == Way::Beside) {
+      ASSERT_TRUE(TestSupport::WriteFileBytes(beside, demoBytes));
+    }
+    std::string said;
+    const std::uint32_t code =
+        RunAndRead(Silent(c.way == Way::Chosen ? L"\"-package=" + chosen + L"\"" : L""), said);
+    EXPECT_EQ(code, c.then == Then::Refused ? static_cast<std::uint32_t>(Installer::kExitDownloadFailed) : 0u) << said;
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    EXPECT_EQ(CountRequests(packageId, "GET"), c.then == Then::Downloaded ? 1u : 0u);
+    EXPECT_EQ(Utils::FileExists(Installed() + kSep + L"talvorin..exe"), c.then != Then::Refused);
+    // The user's own package stays where it was.
+    EXPECT_EQ(TestSupport::ReadFileBytes(c.way == Way::Chosen ? chosen : beside), demoBytes);
+    if (c.then == Then::Installed) {
+      // As for a download that ended at once; an unverified package is
+      // reported as a download without a digest is.
+      std::vector<std::string> events{"安装中", "下载器启动", "开始下载大包", "大包下载完毕", "安装成功"};
+      if (std::string(c.said) == "not verified") events.insert(events.begin() + 3, "下载失败原因");
+      EXPECT_EQ(Collector::Shared().EventNames(collectorId), events);
+    }
+    Installer::DeleteFileQuietly(beside);
+  }
+}
+
+TEST_F(InstallerProgramTest, MirrorsAreTriedInOrderWhenAnAddressFails) {
+  const std::string broken = PackageServer::NewId("mirror-broken");
+  const std::string good = PackageServer::NewId("mirror-good");
+  const std::string file = ";file=" + TestSupport::DemoPackageFileName();
+  // The first address never serves the package, the second refuses every
+  // connection, the third works and names its route.
+  const std::string goodUrl = PackageServer::Shared().BaseUrl() + "/s/" + good + file + "/software/${ROUTE}";
+  Configure("", "DownloadUrl2=" + Collector::Shared().RefusedUrl() + "\r\nDownloadUrl3=" + goodUrl +
+                    "\r\nDownloadUrl4=" + PackageServer::Shared().EntryUrl(PackageServer::NewId("never")) + "\r\n",
+            PackageServer::Shared().EntryUrl(broken + file + ";get-status=503"));
+  EXPECT_EQ(Run(Silent()), 0u);
+  EXPECT_TRUE(Utils::FileExists(Installed() + kSep + L"talvorin..exe"));
+  EXPECT_GT(CountRequests(broken, "GET"), 0u);
+  const std::vector<std::string> goodLog = PackageServer::Shared().RequestLog(good);
+  ASSERT_FALSE(goodLog.empty());
+  EXPECT_NE(goodLog.front().find("/software/download_silent"), std::string::npos) << goodLog.front();
+}

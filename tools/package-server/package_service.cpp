@@ -10,6 +10,7 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -310,6 +311,18 @@ std::string PackageService::Md5(const Scenario& scenario) {
   return md5;
 }
 
+// A proxy auto-configuration script that sends every address through the
+// proxy "host:port" (or, for "DIRECT", nowhere).
+std::string PackageService::PacText(const std::string& proxy) {
+  const bool direct = proxy == "DIRECT";
+  std::string safe;
+  for (char c : proxy) {
+    if (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == ':' || c == '-') safe += c;
+  }
+  return "function FindProxyForURL(url, host) {\n  return \"" + (direct ? std::string("DIRECT") : "PROXY " + safe) +
+         "\";\n}\n";
+}
+
 void PackageService::Handle(const httplib::Request& request, httplib::Response& response) {
   // Every answer here states its own Content-Range and lengths, some wrong on
   // purpose; left to itself the library would cut the body to the requested
@@ -319,6 +332,10 @@ void PackageService::Handle(const httplib::Request& request, httplib::Response& 
   const std::string& path = request.path;
   if (StartsWith(path, "/_log/")) {
     response.set_content(LogText(path.substr(6)), "text/plain");
+    return;
+  }
+  if (StartsWith(path, "/_pac/")) {
+    response.set_content(PacText(path.substr(6)), "application/x-ns-proxy-autoconfig");
     return;
   }
 

@@ -40,6 +40,7 @@ class PackageService {
   void Log(const std::string& id, const httplib::Request& request);
   std::uint64_t Count(const std::string& id, bool head);
   std::string LogText(const std::string& id);
+  static std::string PacText(const std::string& proxy);
   std::string Md5(const Scenario& scenario);
   // A file of the serving folder with its digest, read again when it
   // changed; null when it cannot be read.

@@ -11,6 +11,7 @@
 
 #include "analytics/sdk/transfer_setup.h"
 #include "support/debug_log.h"
+#include "support/curl_proxy.h"
 #include "support/debug_log_platform.h"
 #include "support/text.h"
 
@@ -78,6 +79,7 @@ HttpResponse Perform(const PostTarget& target, const std::string& body,
   curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.data());
   curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
   ConfigureAnalyticsTransfer(h, target.caBundle);
+  Utils::ApplyProxy(h, target.url, target.proxySetting);
   curl_easy_setopt(h, CURLOPT_USERAGENT, kUserAgent);
   curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, timeoutMs);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);

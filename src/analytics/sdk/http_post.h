@@ -24,6 +24,9 @@ struct PostTarget {
   std::string url;
   // A PEM file of extra certificate authorities; empty: the system's.
   std::string caBundle;
+  // The "ProxyUrl" setting (UTF-8): a proxy, "direct", or empty for the
+  // system's configuration.
+  std::string proxySetting = {};
 };
 
 // How long one request may take: `timeout` at most, and never past the
