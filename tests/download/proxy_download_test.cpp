@@ -151,7 +151,7 @@ TEST(ProxyDownload, AnalyticsRequestsTakeTheSameProxy) {
       R"("lib":{"$lib":"cpp","$lib_version":"0.9","$lib_method":"code"},"properties":{},)"
       R"("time":1700000000000,"type":"track"}])");
   ASSERT_TRUE(body);
-  EXPECT_TRUE(zv_transport::PostBatchBody(target, *body, {}));
+  EXPECT_EQ(zv_transport::PostBatchBody(target, *body, {}).status, 200);
   EXPECT_TRUE(basic.Forwarded("POST", batchId)) << basic.Log();
 
   const std::string locationId = PackageServer::NewId("proxy-location");
