@@ -35,14 +35,15 @@ class CInstaller {
   // Handles the protocol lines of one decoded piece of output: 0 nothing
   // final, 1 a success, 1000 a failure (the last final line wins).
   int Parse(const std::wstring& text);
+  // Decodes one whole line of output bytes with the code page in force and
+  // parses it; the protocol reader hands each line here.
+  int ParseLine(const std::string& line);
 
   std::int32_t CodePage() const { return codePage; }
   const std::int32_t* InstalledVersion() const { return installedVersion; }
 
  private:
   void Work();
-  // Decodes one whole line with the code page in force and parses it.
-  int ParseLine(const std::string& line);
   void Notify(std::int32_t code, double value, const std::wstring& text);
 
   NotifyCallback callback;
