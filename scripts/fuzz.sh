@@ -65,14 +65,12 @@ for target in "${targets[@]}"; do
   nice -n 10 "$program" -merge=1 -timeout=30 -rss_limit_mb=2048 "$merged" "$corpus" "$found" \
     >>"$log" 2>&1 || { echo "  merge failed, see $log"; status=1; continue; }
   find "$corpus" -maxdepth 1 -type f -regextype posix-extended -regex '.*/[0-9a-f]{40}' -delete
+  # libFuzzer names a merged input by its SHA-1: a seed's own copy is skipped.
+  seeds=$(find "$corpus" -maxdepth 1 -type f -exec sha1sum {} + | cut -d' ' -f1)
   for input in "$merged"/*; do
     [ -e "$input" ] || continue
     name=$(basename "$input")
-    cmp -s "$input" "$corpus/$name" 2>/dev/null && continue
-    # Seeds keep their names; a merged copy of a seed is not kept twice.
-    duplicate=0
-    for seed in "$corpus"/*; do cmp -s "$input" "$seed" && { duplicate=1; break; }; done
-    [ $duplicate -eq 0 ] && cp "$input" "$corpus/$name"
+    grep -qx "$name" <<<"$seeds" || cp "$input" "$corpus/$name"
   done
 done
 echo "total executions: $total"

@@ -47,7 +47,13 @@ std::string CheckAnalyticsIdentity(const std::uint8_t* data, std::size_t size) {
   state.save();
   Identity expected = read;
   if (expected.primaryDistinctId.empty()) expected.primaryDistinctId = expected.distinctId;
-  if (!(Load(file) == expected)) return "the identity read back after saving differs";
+  const Identity again = Load(file);
+  if (!(again == expected)) {
+    return "the identity read back after saving differs: [" + expected.distinctId + "|" +
+           expected.primaryDistinctId + "|" + expected.userId + "|" + expected.storedUrl + "|" +
+           std::to_string(expected.vip) + "] became [" + again.distinctId + "|" + again.primaryDistinctId + "|" +
+           again.userId + "|" + again.storedUrl + "|" + std::to_string(again.vip) + "]";
+  }
   state.loadLocation();
   if (state.lastLocation.ip != location.ip || state.lastLocation.city != location.city ||
       state.lastLocation.country != location.country || state.lastLocation.countryCode != location.countryCode ||
