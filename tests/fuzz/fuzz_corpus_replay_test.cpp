@@ -53,6 +53,6 @@ TEST_P(FuzzCorpusReplay, EveryKeptInputPassesItsCheck) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Parsers, FuzzCorpusReplay, ::testing::ValuesIn(kTargets),
-                         [](const ::testing::TestParamInfo<Target>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Target>& target) { return std::string(target.param.name); });
 
 }  // namespace

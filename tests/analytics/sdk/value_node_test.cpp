@@ -76,7 +76,9 @@ TEST(ValueNodeJson, NumbersListsAndObjectsJsonCannotHoldAreRefused) {
     c.set(properties);
     const std::string message = testing::internal::GetCapturedStderr();
     EXPECT_EQ(properties.Has("v"), c.message == nullptr) << c.what;
-    if (c.message != nullptr) EXPECT_EQ(message.rfind(c.message, 0), 0u) << c.what << ": " << message;
+    if (c.message != nullptr) {
+      EXPECT_EQ(message.rfind(c.message, 0), 0u) << c.what << ": " << message;
+    }
   }
 }
 
