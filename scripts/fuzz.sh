@@ -22,11 +22,16 @@ dict_root="$root/tests/fuzz/dict"
 export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER-ccache}
 export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER-ccache}
 
+# Several runs of this script may share the build (one per group of targets).
+mkdir -p "$build"
+exec 9>"$build/.build-lock"
+flock 9
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   "-DCMAKE_C_FLAGS_RELEASE=-O1 -gline-tables-only" "-DCMAKE_CXX_FLAGS_RELEASE=-O1 -gline-tables-only" \
   -DTALVORIN_FUZZ=ON >/dev/null || exit 1
 cmake --build "$build" -j "$(nproc)" || exit 1
+flock -u 9
 
 if [ $# -gt 0 ]; then
   targets=("$@")
@@ -53,7 +58,10 @@ for target in "${targets[@]}"; do
     -print_final_stats=1 -artifact_prefix="$build/findings/$target-" "$found" "$corpus" >"$log" 2>&1
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   edges=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
-  findings=$(find "$build/findings" -name "$target-*" | wc -l)
+  # Crashes, sanitizer reports, leaks, time-outs and memory exhaustion (a
+  # "slow-unit" file only notes a slow input).
+  findings=$(find "$build/findings" -regextype posix-extended \
+    -regex ".*/$target-(crash|leak|timeout|oom)-.*" | wc -l)
   [ "$findings" -gt 0 ] && status=1
   total=$((total + ${runs:-0}))
   printf '%-20s %12s %8s %9s\n' "$target" "${runs:-?}" "${edges:-?}" "$findings"

@@ -142,7 +142,9 @@ std::string CheckRecordModel(const std::uint8_t* data, std::size_t size) {
   if (!built) return {};
 
   const std::string text = built->ToJson();
-  if (text.find('\n') != std::string::npos) return "a record is more than one line";
+  // JSON forbids control bytes outside escapes (jsoncpp lets them pass).
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) < 0x20) return "a record holds a raw control byte";
   Json::CharReaderBuilder builder;
   Json::CharReaderBuilder::strictMode(&builder.settings_);
   const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
