@@ -92,13 +92,14 @@ std::string SetConfigValueInText(const std::string& text, const std::string& sec
   bool found = false;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string trimmed = Trim(lines[i]);
-    if (!trimmed.empty() && trimmed.front() == '[') {
+    // Sections as the reader sees them: a "[" line with its last "]".
+    const std::size_t close = trimmed.rfind(']');
+    if (!trimmed.empty() && trimmed.front() == '[' && close != std::string::npos) {
       if (inSection) {
         sectionEnd = i;
         break;
       }
-      const std::size_t close = trimmed.find(']');
-      inSection = close != std::string::npos && SameName(Trim(trimmed.substr(1, close - 1)), section);
+      inSection = SameName(Trim(trimmed.substr(1, close - 1)), section);
       continue;
     }
     if (!inSection) continue;

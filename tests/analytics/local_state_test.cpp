@@ -124,6 +124,16 @@ TEST(ConfigFile, AServersTextIsReadBackAsWrittenAndStartsNoKeysOfItsOwn) {
   EXPECT_EQ(ReadConfigValue(file, "Local", "countryCode"), "D\rE\r");
 }
 
+TEST(ConfigFile, TheWriterFindsTheSectionsTheReaderFinds) {
+  TestSupport::TempDir dir;
+  const std::string file = Utf8(dir.File(L"c.ini"));
+  // The reader takes the name up to the last "]": "base]se", not "Base".
+  std::ofstream(zv_transport::FilePath(file), std::ios::binary) << "[base]se]\r\nDistinctId=x\r\n[Base\r\n";
+  ASSERT_TRUE(WriteConfigValues(file, "Base", {{"DistinctId", "new"}}));
+  EXPECT_EQ(ReadConfigValue(file, "Base", "DistinctId"), "new");
+  EXPECT_EQ(ReadConfigValue(file, "base]se", "DistinctId"), "x");
+}
+
 TEST_F(LocalStateTest, AZeroByteInTheFileHidesNoKeyBehindIt) {
   LocalState state("");
   state.resolvePaths("Talvorin.downloader", Inputs());
