@@ -54,6 +54,21 @@ if(TALVORIN_TSAN AND NOT WIN32)
   target_link_options(talvorin_options INTERFACE -fsanitize=thread)
 endif()
 
+if(TALVORIN_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "The fuzz targets need clang (libFuzzer): -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  # Every file the targets run is instrumented for coverage and checked by
+  # the sanitizers; the entry points add -fsanitize=fuzzer at their link.
+  # Warnings stay, but the gcc build is the one that fails on them.
+  set(talvorin_fuzz_flags
+    -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_compile_options(talvorin_options INTERFACE ${talvorin_fuzz_flags} -Wno-error)
+  target_link_options(talvorin_options INTERFACE -fsanitize=address,undefined)
+  # The 7z decoder reads unaligned words on purpose (see TalvorinLzmaSdk.cmake).
+  set(TALVORIN_LZMA_EXTRA_FLAGS ${talvorin_fuzz_flags} -fno-sanitize=alignment)
+endif()
+
 # talvorin_os_sources(<target> <module>...): adds <module>_win.cpp or
 # <module>_posix.cpp, so portable files never carry #ifdef forests.
 function(talvorin_os_sources target)

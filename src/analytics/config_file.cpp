@@ -57,6 +57,21 @@ std::string CutUtf8(const std::string& text, std::size_t bytes) {
   return text.substr(0, end);
 }
 
+// The form a value is written in, so that reading gives it back: a line
+// feed would end the line (a server's text with one would start keys or
+// sections of its own), so it becomes a blank; a value with blanks or quotes
+// at its ends goes in quotes, which reading removes again.
+std::string StoredValue(std::string value) {
+  for (char& c : value)
+    if (c == '\n') c = ' ';
+  if (value.empty()) return value;
+  const auto edge = [](char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\x1A' || c == '"' || c == '\'';
+  };
+  if (edge(value.front()) || edge(value.back())) return '"' + value + '"';
+  return value;
+}
+
 }  // namespace
 
 bool FileExistsUtf8(const std::string& file) {
@@ -66,8 +81,12 @@ bool FileExistsUtf8(const std::string& file) {
 
 std::string ReadConfigValue(const std::string& file, const std::string& section,
                             const std::string& key) {
-  const std::string text = ReadAll(file);
+  std::string text = ReadAll(file);
   if (text.empty()) return std::string();
+  // The text is converted as a C string, which a zero byte would end: the
+  // keys written behind it (a save appends to the section) would never be
+  // read again, and every run would make a new identity.
+  std::replace(text.begin(), text.end(), '\0', ' ');
   const auto value = Utils::FindProfileValue(Utils::ToWide(text, Utils::kCodePageUtf8),
                                              Utils::ToWide(section, Utils::kCodePageUtf8),
                                              Utils::ToWide(key, Utils::kCodePageUtf8));
@@ -84,19 +103,20 @@ std::string SetConfigValueInText(const std::string& text, const std::string& sec
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }
-  const std::string entry = OneLine(key) + "=" + OneLine(value);
+  const std::string entry = OneLine(key) + "=" + StoredValue(OneLine(value));
   bool inSection = false;
   std::size_t sectionEnd = lines.size();
   bool found = false;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string trimmed = Trim(lines[i]);
-    if (!trimmed.empty() && trimmed.front() == '[') {
+    // Sections as the reader sees them: a "[" line with its last "]".
+    const std::size_t close = trimmed.rfind(']');
+    if (!trimmed.empty() && trimmed.front() == '[' && close != std::string::npos) {
       if (inSection) {
         sectionEnd = i;
         break;
       }
-      const std::size_t close = trimmed.find(']');
-      inSection = close != std::string::npos && SameName(Trim(trimmed.substr(1, close - 1)), section);
+      inSection = SameName(Trim(trimmed.substr(1, close - 1)), section);
       continue;
     }
     if (!inSection) continue;

@@ -15,7 +15,9 @@ inline constexpr std::size_t kConfigValueBytes = 127;
 std::string ReadConfigValue(const std::string& file, const std::string& section,
                             const std::string& key);
 // Sets the keys of one section, creating the file, section or keys as
-// needed, and keeps everything else of the file. False when it cannot be written.
+// needed, and keeps everything else of the file. A value is written so that
+// reading gives it back: a line feed becomes a blank, and a value with blanks
+// or quotes at its ends is quoted. False when it cannot be written.
 bool WriteConfigValues(const std::string& file, const std::string& section,
                        const std::vector<std::pair<std::string, std::string>>& values);
 

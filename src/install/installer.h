@@ -45,14 +45,15 @@ class CInstaller {
   // final, 1 a success, 1000 a failure. The first final line of a run is its
   // outcome; later ones are logged and ignored.
   int Parse(const std::wstring& text);
+  // Decodes one whole line of output bytes with the code page in force and
+  // parses it; the protocol reader hands each line here.
+  int ParseLine(const std::string& line);
 
   std::int32_t CodePage() const { return codePage; }
   const std::int32_t* InstalledVersion() const { return installedVersion; }
 
  private:
   void Work();
-  // Decodes one whole line with the code page in force and parses it.
-  int ParseLine(const std::string& line);
   void Notify(std::int32_t code, double value, const std::wstring& text);
 
   NotifyCallback callback;

@@ -28,12 +28,14 @@ class UnInstaller {
   // Handles the protocol lines of one decoded piece of output: 0, 1 (success
   // seen) or 1000 (failure seen).
   int Parse(const std::wstring& text);
+  // Decodes one whole line of output bytes with the code page in force and
+  // parses it; the protocol reader hands each line here.
+  int ParseBytes(const std::string& line);
 
   std::int32_t CodePage() const { return codePage; }
 
  private:
   void Work();
-  int ParseBytes(const std::string& line);
   void Notify(std::int32_t code, double value, const std::wstring& text);
 
   NotifyCallback callback;

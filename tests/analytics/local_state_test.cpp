@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <regex>
 
 #include "analytics/config_file.h"
@@ -154,6 +155,49 @@ TEST(ConfigFile, KeysAreSetInPlaceAndOtherLinesKept) {
   EXPECT_EQ(SetConfigValueInText(text, "UninstallInfo", "AppName", "A"),
             text + "[UninstallInfo]\r\nAppName=A\r\n");
   EXPECT_EQ(SetConfigValueInText("", "Base", "K", "v"), "[Base]\r\nK=v\r\n");
+}
+
+TEST(ConfigFile, AServersTextIsReadBackAsWrittenAndStartsNoKeysOfItsOwn) {
+  TestSupport::TempDir dir;
+  const std::string file = Utf8(dir.File(L"c.ini"));
+  ASSERT_TRUE(WriteConfigValues(file, "Base", {{"DistinctId", "abc"}}));
+  // A location reply's texts as the lookup took them.
+  ASSERT_TRUE(WriteConfigValues(file, "Local",
+                                {{"City", "x\r\n[Base]\r\nDistinctId=other"},
+                                 {"province", "  Bayern "},
+                                 {"country", "\"quoted\""},
+                                 {"AssistIP", "'"},
+                                 {"countryCode", "D\rE\r"}}));
+  EXPECT_EQ(ReadConfigValue(file, "Base", "DistinctId"), "abc");
+  EXPECT_EQ(ReadConfigValue(file, "Local", "City"), "x\r [Base]\r DistinctId=other");
+  EXPECT_EQ(ReadConfigValue(file, "Local", "province"), "  Bayern ");
+  EXPECT_EQ(ReadConfigValue(file, "Local", "country"), "\"quoted\"");
+  EXPECT_EQ(ReadConfigValue(file, "Local", "AssistIP"), "'");
+  EXPECT_EQ(ReadConfigValue(file, "Local", "countryCode"), "D\rE\r");
+}
+
+TEST(ConfigFile, TheWriterFindsTheSectionsTheReaderFinds) {
+  TestSupport::TempDir dir;
+  const std::string file = Utf8(dir.File(L"c.ini"));
+  // The reader takes the name up to the last "]": "base]se", not "Base".
+  std::ofstream(zv_transport::FilePath(file), std::ios::binary) << "[base]se]\r\nDistinctId=x\r\n[Base\r\n";
+  ASSERT_TRUE(WriteConfigValues(file, "Base", {{"DistinctId", "new"}}));
+  EXPECT_EQ(ReadConfigValue(file, "Base", "DistinctId"), "new");
+  EXPECT_EQ(ReadConfigValue(file, "base]se", "DistinctId"), "x");
+}
+
+TEST_F(LocalStateTest, AZeroByteInTheFileHidesNoKeyBehindIt) {
+  LocalState state("");
+  state.resolvePaths("Talvorin.downloader", Inputs());
+  std::ofstream(zv_transport::FilePath(state.configFile), std::ios::binary)
+      << std::string("[Base]\r\nNote=a\0b\r\nUserId=u7\r\n", 29);
+  state.load();
+  EXPECT_EQ(state.userId, "u7");
+  const std::string made = state.distinctId;
+  LocalState next("");
+  next.resolvePaths("Talvorin.downloader", Inputs());
+  next.load();
+  EXPECT_EQ(next.distinctId, made);
 }
 
 TEST(ConfigFile, ValuesReadBackAreCutAt127Bytes) {

@@ -45,9 +45,3 @@ int FuzzSkinArchive(const std::uint8_t* data, std::size_t size) {
   }
   return 0;
 }
-
-#ifdef TALVORIN_LIBFUZZER
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  return FuzzSkinArchive(data, size);
-}
-#endif

@@ -99,8 +99,18 @@ void ObjectNode::AppendJson(std::string& out) const {
 
 }  // namespace utils
 
-bool PropertiesNode::SetString(const std::string& key, const std::string& value) {
-  if (value.size() > kMaxStringBytes) {
+namespace {
+
+// A JSON number cannot be infinite or not a number: the stream would write
+// "inf" or "nan", and the collection service would refuse the whole batch.
+bool CheckNumber(const std::string& key, double value) {
+  if (std::isfinite(value)) return true;
+  std::cerr << "Number property '" << key << "' is not a finite number, value: " << value << std::endl;
+  return false;
+}
+
+bool CheckString(const std::string& key, const std::string& value) {
+  if (value.size() > PropertiesNode::kMaxStringBytes) {
     std::cerr << "String property '" << key << "' is too long, value: " << value << std::endl;
     return false;
   }
@@ -109,6 +119,32 @@ bool PropertiesNode::SetString(const std::string& key, const std::string& value)
               << std::endl;
     return false;
   }
+  return true;
+}
+
+// Lists and nested objects hold the same texts and numbers as the set
+// itself, and nested keys are written unescaped like the set's own: every
+// part passes the rules of its kind.
+bool CheckValue(const std::string& key, const utils::ValueNode& value) {
+  switch (value.kind()) {
+    case utils::ValueNode::kNumber: return CheckNumber(key, value.number());
+    case utils::ValueNode::kString: return CheckString(key, value.string());
+    case utils::ValueNode::kList:
+      for (const std::string& element : value.list())
+        if (!CheckString(key, element)) return false;
+      return true;
+    case utils::ValueNode::kObject:
+      for (const auto& [nestedKey, nested] : value.object().entries())
+        if (!CheckKey(nestedKey, "Property Key") || !CheckValue(nestedKey, nested)) return false;
+      return true;
+    default: return true;
+  }
+}
+
+}  // namespace
+
+bool PropertiesNode::SetString(const std::string& key, const std::string& value) {
+  if (!CheckString(key, value)) return false;
   Set(key, utils::ValueNode::String(value));
   return true;
 }
@@ -118,11 +154,7 @@ bool PropertiesNode::SetString(const std::string& key, const char* value) {
 }
 
 bool PropertiesNode::SetNumber(const std::string& key, double value) {
-  if (!std::isfinite(value)) {
-    std::cerr << "Number property '" << key << "' is not a finite number, value: " << value
-              << std::endl;
-    return false;
-  }
+  if (!CheckNumber(key, value)) return false;
   Set(key, utils::ValueNode::Number(value));
   return true;
 }
@@ -136,13 +168,17 @@ void PropertiesNode::SetDateTime(const std::string& key, DateTime value) {
   Set(key, utils::ValueNode::Time(value));
 }
 void PropertiesNode::SetList(const std::string& key, const std::string& onlyElement) {
-  Set(key, utils::ValueNode::List({onlyElement}));
+  SetList(key, std::vector<std::string>{onlyElement});
 }
 void PropertiesNode::SetList(const std::string& key, std::vector<std::string> value) {
-  Set(key, utils::ValueNode::List(std::move(value)));
+  utils::ValueNode list = utils::ValueNode::List(std::move(value));
+  if (!CheckValue(key, list)) return;
+  Set(key, std::move(list));
 }
 void PropertiesNode::SetObject(const std::string& key, const utils::ObjectNode& value) {
-  Set(key, utils::ValueNode::Object(value));
+  utils::ValueNode object = utils::ValueNode::Object(value);
+  if (!CheckValue(key, object)) return;
+  Set(key, std::move(object));
 }
 
 void AppendEscapedString(std::string& out, const std::string& value) {
@@ -156,7 +192,17 @@ void AppendEscapedString(std::string& out, const std::string& value) {
       case '\n': out += "\\n"; break;
       case '\f': out += "\\f"; break;
       case '\r': out += "\\r"; break;
-      default: out += c;
+      default:
+        // Any other control byte would end the record as JSON; texts that
+        // skip the UTF-8 rule (identifiers, event names of profile records)
+        // may carry one.
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+          out += escaped;
+        } else {
+          out += c;
+        }
     }
   }
   out += '"';

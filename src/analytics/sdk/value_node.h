@@ -75,7 +75,8 @@ class ObjectNode {
 
 // The property set of one tracking call. String values that are too long or
 // not valid UTF-8 are refused (a message on the standard error stream) and
-// leave the set as it was.
+// leave the set as it was; so are numbers that are not finite, and lists and
+// nested objects holding such a value or a key that fails the key rule.
 class PropertiesNode : public utils::ObjectNode {
  public:
   static constexpr std::size_t kMaxStringBytes = 8192;

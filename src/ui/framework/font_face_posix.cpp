@@ -11,7 +11,16 @@
 #include "support/text.h"
 #include "ui/framework/font_face.h"
 
+// gcc names an AddressSanitizer build by a macro, clang by a feature test.
 #if defined(__SANITIZE_ADDRESS__)
+#define TALVORIN_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TALVORIN_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+#if defined(TALVORIN_ADDRESS_SANITIZER)
 // Two system libraries keep blocks for the life of the process that
 // LeakSanitizer cannot trace: fontconfig's default configuration (2.14), and
 // the D-Bus connection SDL opens for input methods (SDL 2.26 never shuts

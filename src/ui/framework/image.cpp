@@ -31,8 +31,29 @@
 
 namespace Ui {
 
+namespace {
+
+// stb_image reserves room for a chunk's stated length before it reads the
+// chunk: a few bytes claiming a chunk of 1.6 GB made it reserve 2 GiB. A PNG
+// whose chunks do not fit in its bytes is damaged anyway.
+bool ChunksFitInFile(const std::vector<std::uint8_t>& bytes) {
+  constexpr std::size_t kSignature = 8;
+  constexpr std::size_t kChunkFrame = 12;  // length, type and checksum
+  std::size_t at = kSignature;
+  while (at + kChunkFrame <= bytes.size()) {
+    const std::size_t length = static_cast<std::size_t>(bytes[at]) << 24 | static_cast<std::size_t>(bytes[at + 1]) << 16 |
+                               static_cast<std::size_t>(bytes[at + 2]) << 8 | bytes[at + 3];
+    if (length > bytes.size() - at - kChunkFrame) return false;
+    at += kChunkFrame + length;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::shared_ptr<Image> Image::Decode(const std::vector<std::uint8_t>& bytes) {
-  if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+  if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) ||
+      !ChunksFitInFile(bytes)) {
     return nullptr;
   }
   int width = 0;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <ctime>
+#include <functional>
 
 #include "analytics/sdk/record_builder.h"
 #include "analytics/sdk/validation.h"
@@ -30,10 +31,55 @@ TEST(ValueNodeJson, NumbersUseTheStreamDefaultForm) {
   }
 }
 
-TEST(ValueNodeJson, StringsEscapeOnlyTheFixedSetAndKeepOtherBytes) {
+TEST(ValueNodeJson, StringsEscapeTheFixedSetAndOtherControlBytesAndKeepOtherBytes) {
   std::string out;
-  zv_transport::AppendEscapedString(out, "q\"b\\\b\t\n\f\r\x01/\xE4\xB8\xAD");
-  EXPECT_EQ(out, "\"q\\\"b\\\\\\b\\t\\n\\f\\r\x01/\xE4\xB8\xAD\"");
+  zv_transport::AppendEscapedString(out, "q\"b\\\b\t\n\f\r\x01\x1F\x7F/\xE4\xB8\xAD");
+  EXPECT_EQ(out, "\"q\\\"b\\\\\\b\\t\\n\\f\\r\\u0001\\u001f\x7F/\xE4\xB8\xAD\"");
+}
+
+// Values that JSON cannot hold are refused like bad strings, so that every
+// record stays one valid JSON text.
+TEST(ValueNodeJson, NumbersListsAndObjectsJsonCannotHoldAreRefused) {
+  zv_transport::utils::ObjectNode badKey;
+  badKey.Set("a\"b", zv_transport::utils::ValueNode::Integer(1));
+  zv_transport::utils::ObjectNode badText;
+  badText.Set("k", zv_transport::utils::ValueNode::String("\xFF"));
+  zv_transport::utils::ObjectNode deeper;
+  deeper.Set("inner", zv_transport::utils::ValueNode::Object(badText));
+  zv_transport::utils::ObjectNode good;
+  good.Set("inner", zv_transport::utils::ValueNode::Number(0.5));
+
+  struct Case {
+    const char* what;
+    std::function<void(PropertiesNode&)> set;
+    const char* message;  // the start of the message, or null when stored
+  };
+  const Case cases[] = {
+      {"infinity", [](PropertiesNode& p) { p.SetNumber("v", HUGE_VAL); },
+       "Number property 'v' is not a finite number, value: "},
+      {"not a number", [](PropertiesNode& p) { p.SetNumber("v", std::nan("")); },
+       "Number property 'v' is not a finite number, value: "},
+      {"list with a bad text", [](PropertiesNode& p) { p.SetList("v", std::vector<std::string>{"ok", "\x01"}); },
+       "String property 'v' is not valid UTF-8 string, value: "},
+      {"one-element list with a bad text", [](PropertiesNode& p) { p.SetList("v", "\xC0"); },
+       "String property 'v' is not valid UTF-8 string, value: "},
+      {"object with a bad key", [&](PropertiesNode& p) { p.SetObject("v", badKey); },
+       "The Property Key need to be a valid variable name."},
+      {"object with a bad text inside", [&](PropertiesNode& p) { p.SetObject("v", deeper); },
+       "String property 'k' is not valid UTF-8 string, value: "},
+      {"good object", [&](PropertiesNode& p) { p.SetObject("v", good); }, nullptr},
+      {"good list", [](PropertiesNode& p) { p.SetList("v", std::vector<std::string>{"a", "b"}); }, nullptr},
+  };
+  for (const Case& c : cases) {
+    PropertiesNode properties;
+    testing::internal::CaptureStderr();
+    c.set(properties);
+    const std::string message = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(properties.Has("v"), c.message == nullptr) << c.what;
+    if (c.message != nullptr) {
+      EXPECT_EQ(message.rfind(c.message, 0), 0u) << c.what << ": " << message;
+    }
+  }
 }
 
 TEST(ValueNodeJson, ObjectsSortKeysByteWiseWithoutWhiteSpace) {

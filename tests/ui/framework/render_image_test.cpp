@@ -1,6 +1,9 @@
 // Images on the canvas: the layout modifiers, exact under any clip.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <initializer_list>
 #include <optional>
 #include <vector>
@@ -184,6 +187,42 @@ TEST(RenderImage, CacheRemembersMissingAndUnreadableImages) {
   EXPECT_EQ(cache.Get(L""), nullptr);
   EXPECT_EQ(reads, 2);
   EXPECT_EQ(Ui::Image::Decode({}), nullptr);
+}
+
+// A 2x1 PNG as an encoder writes it.
+std::vector<std::uint8_t> SmallPng() {
+  std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  auto chunk = [&](const char* type, const std::vector<std::uint8_t>& data) {
+    const std::uint32_t length = static_cast<std::uint32_t>(data.size());
+    for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<std::uint8_t>(length >> shift));
+    std::vector<std::uint8_t> typed(type, type + 4);
+    typed.insert(typed.end(), data.begin(), data.end());
+    png.insert(png.end(), typed.begin(), typed.end());
+    const uLong crc = crc32(0L, typed.data(), static_cast<uInt>(typed.size()));
+    for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<std::uint8_t>(crc >> shift));
+  };
+  chunk("IHDR", {0, 0, 0, 2, 0, 0, 0, 1, 8, 6, 0, 0, 0});
+  const std::vector<std::uint8_t> rows = {0, 255, 0, 0, 255, 0, 0, 255, 128};
+  std::vector<std::uint8_t> packed(compressBound(static_cast<uLong>(rows.size())));
+  uLongf packedSize = static_cast<uLongf>(packed.size());
+  compress(packed.data(), &packedSize, rows.data(), static_cast<uLong>(rows.size()));
+  packed.resize(packedSize);
+  chunk("IDAT", packed);
+  chunk("IEND", {});
+  return png;
+}
+
+TEST(RenderImage, APngWhoseChunkClaimsMoreBytesThanItHasIsRefused) {
+  std::vector<std::uint8_t> png = SmallPng();
+  const auto decoded = Ui::Image::Decode(png);
+  ASSERT_NE(decoded, nullptr);
+  EXPECT_EQ(decoded->Width(), 2);
+  EXPECT_EQ(decoded->Height(), 1);
+  // The image data chunk (after the signature and the 25 bytes of the
+  // header chunk) now claims 1.6 GB.
+  const std::uint8_t claimed[] = {0x64, 0x65, 0x66, 0x67};
+  std::copy(std::begin(claimed), std::end(claimed), png.begin() + 33);
+  EXPECT_EQ(Ui::Image::Decode(png), nullptr);
 }
 
 struct SpecCase {
