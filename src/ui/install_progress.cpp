@@ -24,9 +24,10 @@ int InstallProgress::InstallPercent(double fraction) {
   return TruncatedPercent((1.0 - downloadScale_) * installShown_ + downloadScale_);
 }
 
-std::wstring ProgressTemplate(const std::wstring& userdata, float downloadSeconds) {
+std::wstring ProgressTemplate(const std::wstring& userdata, float downloadSeconds,
+                              const std::wstring& shortWait, const std::wstring& longWait) {
   if (!userdata.empty()) return userdata;
-  return downloadSeconds > kLongWaitSeconds ? kProgressTextLongWait : kProgressTextShortWait;
+  return downloadSeconds > kLongWaitSeconds ? longWait : shortWait;
 }
 
 std::wstring FormatProgressText(const std::wstring& textTemplate, int percent) {

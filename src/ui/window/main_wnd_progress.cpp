@@ -36,7 +36,6 @@ int TruncatedInt(double value) {
   return static_cast<int>(value);
 }
 
-constexpr wchar_t kProgressReset[] = L"正在安装中:0%，请稍候...";
 
 }  // namespace
 
@@ -59,7 +58,8 @@ float CMainWnd::DownloadSeconds() const {
 
 void CMainWnd::ShowProgress(int percent) {
   const std::wstring userdata = progressLb_ != nullptr ? progressLb_->UserData() : L"";
-  const std::wstring text = FormatProgressText(ProgressTemplate(userdata, DownloadSeconds()), percent);
+  const std::wstring text = FormatProgressText(
+      ProgressTemplate(userdata, DownloadSeconds(), Tr(kTextProgressShortWait), Tr(kTextProgressLongWait)), percent);
   if (progressLb_ != nullptr) progressLb_->SetText(text);
   if (installPrg_ != nullptr) installPrg_->SetValue(percent);
 }
@@ -124,11 +124,11 @@ void CMainWnd::HandleInstallerNotify(const NotifyMessage& m) {
       autoCloseDelay_ = DelayMs(m.value);
       break;
     case 3009:
-      Ask(kMessageBox1, m.text, L"消息");
+      Ask(kMessageBox1, m.text, Tr(kTextMessageCaption));
       break;
     case 5004:
     case 5005:
-      Ask(kMessageBox1, kRunningProductText, kTipCaption);
+      Ask(kMessageBox1, Tr(kTextProductRunning), Tr(kTextTipCaption));
       ShowPage(previousPage_);
       if (existingInstallFound_) Close(1);
       break;
@@ -156,9 +156,9 @@ void CMainWnd::OnDownloadFailed(const NotifyMessage& m) {
 
 void CMainWnd::OnInstallFailed(const NotifyMessage& m) {
   ReportInstallFailure(m.value, m.text, group_);
-  Ask(kMessageBox2, m.text.empty() ? std::wstring(L"安装失败") : m.text, kTipCaption);
+  Ask(kMessageBox2, m.text.empty() ? Tr(kTextInstallFailed) : UserFailureText(texts_, m.text), Tr(kTextTipCaption));
   if (installPrg_ != nullptr && installPrg_->Value() >= 70) {
-    if (progressLb_ != nullptr) progressLb_->SetText(kProgressReset);
+    if (progressLb_ != nullptr) progressLb_->SetText(FormatProgressText(Tr(kTextProgressShortWait), 0));
     installPrg_->SetValue(0);
   }
   ShowPage(kPageStart);
