@@ -390,7 +390,7 @@ def back_button(state):
 
 def language_combo(state):
     # An outline field like the folder edit, with a down chevron at the right.
-    w, h = 120, 26
+    w, h = 150, 26
     img = outline_button(w, h, state, radius=4)
     color = rgb([MUTED, PRIMARY, PRIMARY_PUSHED][state])
     img = polyline(img, [(w - 17.5, 11), (w - 13.5, 15), (w - 9.5, 11)], 1.5, color)
