@@ -373,7 +373,7 @@ def folder_glyph(img, x, y, color):
 
 
 def chdir_button(state):
-    img = outline_button(100, 36, state)
+    img = outline_button(110, 36, state)
     img = folder_glyph(img, 17, 12, [MUTED, PRIMARY, PRIMARY_PUSHED][state])
     return finish(img)
 

@@ -11,8 +11,15 @@ window and the real dialogs:
 """
 import argparse
 import os
+import sys
 
-from PIL import Image, ImageDraw, ImageFont
+try:
+    from PIL import Image, ImageDraw, ImageFont
+except ImportError:
+    # As generate.py: Debian's Python has python3-pil when another one shadows it.
+    if os.path.exists("/usr/bin/python3") and os.path.realpath(sys.executable) != os.path.realpath("/usr/bin/python3"):
+        os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
+    sys.exit("language_sheet.py: Pillow is missing; install Debian's package: apt-get install python3-pil")
 
 LOCALES = ["en-US", "zh-CN", "zh-TW", "id-ID", "tr-TR", "de-DE", "fr-FR", "es-ES", "pt-PT", "ja-JP",
            "ko-KR", "pl-PL", "nl-NL", "it-IT"]
