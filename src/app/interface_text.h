@@ -65,12 +65,14 @@ inline constexpr TextRef kConsoleFolderUnusable{210, L"The installation folder c
 inline constexpr TextRef kConsoleStageRemoving{211, L"removing the earlier version"};
 inline constexpr TextRef kConsoleStageDownloading{212, L"downloading"};
 inline constexpr TextRef kConsoleStageInstalling{213, L"installing"};
+inline constexpr TextRef kConsoleNoDisplay{214, L"talvorin-installer: no display to show the installer window on (neither DISPLAY nor WAYLAND_DISPLAY is set). Start it in a graphical session, or install without a window: talvorin-installer -silent=true"};
+inline constexpr TextRef kConsoleNoWindow{215, L"talvorin-installer: the installer window could not be shown. Install without a window: talvorin-installer -silent=true"};
 
 inline constexpr TextRef kConsoleTexts[] = {
     kConsoleInstalling,     kConsoleProductRunning,   kConsoleInvalidFolder,   kConsoleUnknownSpace,
     kConsoleNoSpace,        kConsoleNoNetwork,        kConsoleDownloadFailed,  kConsoleInstalled,
     kConsoleInstallFailed,  kConsoleRemovalFailed,    kConsoleFolderUnusable,  kConsoleStageRemoving,
-    kConsoleStageDownloading, kConsoleStageInstalling,
+    kConsoleStageDownloading, kConsoleStageInstalling, kConsoleNoDisplay,      kConsoleNoWindow,
 };
 
 // `pattern` with "%1" … "%9" replaced by the values, in any order a
