@@ -335,6 +335,11 @@ TEST_F(InstallerProgramTest, TheConsoleSpeaksTheChosenLanguage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+#ifdef _WIN32
+    // Windows takes the system's language from the account, not from the
+    // environment: only the command line's choice is tried there.
+    if (c.extra.empty()) continue;
+#endif
     collectorId = PackageServer::NewId(std::string("entry-language"));
     Configure("");
     ScopedEnvironmentVariable system("LC_ALL", std::string(c.system));
@@ -346,13 +351,10 @@ TEST_F(InstallerProgramTest, TheConsoleSpeaksTheChosenLanguage) {
     EXPECT_EQ(said, expected);
   }
 
-  // A whole installation: the package gets the language, and a later run
-  // keeps it whatever the system and the command line say.
+  // A whole installation in Italian: the package gets the language, and a
+  // later run keeps it whatever the system and the command line say.
   Configure("");
-  {
-    ScopedEnvironmentVariable system("LC_ALL", std::string("it_IT.UTF-8"));
-    EXPECT_EQ(Run(Silent()), 0u);
-  }
+  EXPECT_EQ(Run(Silent(L"-language=13")), 0u);
   EXPECT_EQ(TestSupport::ReadFileBytes(Installed() + kSep + L"config.ini"), "[Install]\nLanguage=it-IT\n");
   {
     ScopedEnvironmentVariable system("LC_ALL", std::string("pl_PL.UTF-8"));
