@@ -9,6 +9,7 @@ packages=(
   libssl-dev libjsoncpp-dev libcurl4-openssl-dev zlib1g-dev
   # the window: layouts, images, text, the Linux host window and its tests
   libpugixml-dev libstb-dev libfreetype-dev libfontconfig-dev fonts-wqy-microhei
+  fonts-noto-cjk  # Japanese, Korean and both Chinese forms for the fourteen interface languages
   libsdl2-dev xvfb xauth libx11-dev libxtst-dev
   # Windows build: cross compiler, Wine to run its tests, sources of its libraries
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64

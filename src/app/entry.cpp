@@ -84,19 +84,23 @@ std::wstring ChosenLogFile() {
   return {};
 }
 
+// Said in the interface language the window would have spoken.
+void Explain(const TextRef& text) {
+  InstallationRecords records;
+  records.Read();
+  InterfaceTexts texts;
+  LoadConsoleLanguage(TheInstallerSettings(), records, texts);
+  WriteToStandardError(Utils::ToNarrow(texts.Get(text), Utils::kCodePageUtf8) + "\n");
+}
+
 int RunWindowOrExplain(const WindowRunner& runWindow) {
   if (!HasDisplay()) {
-    WriteToStandardError(
-        "talvorin-installer: no display to show the installer window on (neither DISPLAY nor "
-        "WAYLAND_DISPLAY is set). Start it in a graphical session, or install without a window: "
-        "talvorin-installer -silent=true\n");
+    Explain(kConsoleNoDisplay);
     return kExitNoDisplay;
   }
   const std::optional<int> closed = runWindow ? runWindow() : std::nullopt;
   if (!closed) {
-    WriteToStandardError(
-        "talvorin-installer: the installer window could not be shown. Install without a window: "
-        "talvorin-installer -silent=true\n");
+    Explain(kConsoleNoWindow);
     return kExitNoWindow;
   }
   return kExitInstalled;  // the window's close code is not the program's

@@ -52,10 +52,40 @@ std::optional<std::wstring> InterfaceTexts::Find(int id) const {
   return found->second;
 }
 
+std::wstring InterfaceTexts::Get(const TextRef& text) const {
+  const auto found = texts_.find(text.id);
+  if (found == texts_.end() || found->second.empty()) return text.fallback;
+  return found->second;
+}
+
+std::wstring FormatText(std::wstring_view pattern, std::initializer_list<std::wstring_view> values) {
+  std::wstring out;
+  out.reserve(pattern.size());
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const wchar_t c = pattern[i];
+    if (c != L'%' || i + 1 == pattern.size()) {
+      out.push_back(c);
+      continue;
+    }
+    const wchar_t next = pattern[i + 1];
+    if (next == L'%') {
+      out.push_back(L'%');
+      ++i;
+    } else if (next >= L'1' && next <= L'9' && static_cast<std::size_t>(next - L'1') < values.size()) {
+      out.append(values.begin()[next - L'1']);
+      ++i;
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
 int LanguageIndexForSystemLanguage(std::uint16_t languageId) {
   switch (languageId) {
     case 1033: return 0;
-    case 1028: return 2;
+    case 2052: case 4100: return 1;
+    case 1028: case 3076: case 5124: return 2;
     case 1057: return 3;
     case 1055: return 4;
     case 1031: return 5;
@@ -125,6 +155,23 @@ std::wstring EarlierInstallationLanguage(const std::wstring& folder) {
   file += L"config.ini";
   if (!Utils::FileExists(file)) return {};
   return Utils::ReadProfileString(L"Install", L"Language", L"en-US", file);
+}
+
+int ChosenLanguageIndex(std::int32_t language, std::uint16_t systemLanguage,
+                        const std::wstring& earlierLanguage) {
+  if (!earlierLanguage.empty()) {
+    const std::string wanted = Utils::ToNarrow(earlierLanguage, Utils::kCodePageAnsi);
+    for (std::size_t i = 0; i < kLanguageNames.size(); ++i)
+      if (Utils::ToNarrow(kLanguageNames[i], Utils::kCodePageAnsi) == wanted) return static_cast<int>(i);
+  }
+  return InitialLanguageIndex(language, systemLanguage);
+}
+
+std::wstring UserFailureText(const InterfaceTexts& texts, const std::wstring& text) {
+  for (const TextRef& known : {kTextPackageCrashed, kTextPackageFailed}) {
+    if (text == known.fallback) return texts.Get(known);
+  }
+  return text;
 }
 
 std::wstring PackageLanguageCode(bool skinHasLanguageCombo, int comboIndex) {

@@ -21,6 +21,7 @@
 #include "support/file_system.h"
 #include "support/system_probes.h"
 #include "support/text.h"
+#include "ui/skin_package.h"
 
 namespace Installer {
 
@@ -92,47 +93,70 @@ InstallPlan PlanInstallation(const InstallerSettings& settings, InstallationReco
   return plan;
 }
 
+namespace {
+
+std::string ConsoleText(const InterfaceTexts& texts, const TextRef& text,
+                        std::initializer_list<std::wstring_view> values = {}) {
+  return Utf8(FormatText(texts.Get(text), values));
+}
+
+}  // namespace
+
+int LoadConsoleLanguage(const InstallerSettings& settings, const InstallationRecords& records,
+                        InterfaceTexts& texts) {
+  const bool existing = !records.recordedFolder.empty() && Utils::DirectoryExists(records.recordedFolder);
+  const std::wstring earlier = existing ? EarlierInstallationLanguage(records.recordedFolder) : L"";
+  const int index = ChosenLanguageIndex(settings.language, SystemUiLanguage(), earlier);
+  LoadLanguage(index, L"", &Ui::ReadSkinFile, texts);
+  return index;
+}
+
 std::optional<int> CheckBeforeInstall(const InstallerSettings& settings, const std::wstring& folder,
-                                      const TextSink& write) {
+                                      const TextSink& write, const InterfaceTexts& texts) {
   if (!settings.insNew && (Utils::FindProcessId(settings.productName + L"_un_asa.exe") != 0 ||
                            Utils::FindProcessId(kProductExecutableName) != 0)) {
-    write("Talvorin is running. Close it, then start the installation again.\n");
+    write(ConsoleText(texts, kConsoleProductRunning) + "\n");
     return kExitProductRunning;
   }
   if (!IsValidInstallFolder(folder) || !Utils::CreateDirectories(folder)) {
-    write("The installation folder cannot be created: " + Utf8(folder) + "\n");
+    write(ConsoleText(texts, kConsoleInvalidFolder, {folder}) + "\n");
     return kExitInvalidFolder;
   }
   Utils::HardDiskManager disk;
   if (!disk.CheckFreeSpace(folder)) {
-    write("The free disk space for the installation cannot be determined: " + Utf8(folder) + "\n");
+    write(ConsoleText(texts, kConsoleUnknownSpace, {folder}) + "\n");
     return kExitNoSpace;
   }
   if (!EnoughFreeSpace(disk.freeBytesAvailable)) {
     // Rounded down: 0.999 GiB must not read as the 1 GiB that is needed.
     const double hundredths =
         std::floor(static_cast<double>(disk.freeBytesAvailable) / 1073741824.0 * 100.0);
-    char line[160];
-    std::snprintf(line, sizeof line,
-                  "Not enough free disk space for the installation: %.2f GiB free, 1 GiB needed.\n",
-                  hundredths / 100.0);
-    write(line);
+    wchar_t amount[32];
+    std::swprintf(amount, sizeof amount / sizeof amount[0], L"%.2f", hundredths / 100.0);
+    write(ConsoleText(texts, kConsoleNoSpace, {amount}) + "\n");
     return kExitNoSpace;
   }
   if (settings.isCheckNet && CheckNetworkHere() > 0xFFFF) {
-    write("The network does not reach the internet. Install again when it does.\n");
+    write(ConsoleText(texts, kConsoleNoNetwork) + "\n");
     return kExitNoNetwork;
   }
   return std::nullopt;
 }
 
 UnattendedSession::UnattendedSession(const InstallerSettings& settings, InstallationRecords& records,
-                                     TextSink write, bool terminal)
+                                     TextSink write, bool terminal, const InterfaceTexts& texts)
     : settings_(settings),
+      texts_(texts),
       records_(records),
       write_(std::move(write)),
       printer_(terminal),
-      progress_(settings.downloadScale) {}
+      progress_(settings.downloadScale) {
+  printer_.SetStageNames({Tr(kConsoleStageRemoving), Tr(kConsoleStageDownloading), Tr(kConsoleStageInstalling)});
+}
+
+std::string UnattendedSession::Tr(const TextRef& text, std::initializer_list<std::wstring_view> values) const {
+  return ConsoleText(texts_, text, values);
+}
 
 void UnattendedSession::Progress(int percent, InstallStage stage) {
   const std::string text = printer_.Update(percent, stage);
@@ -195,11 +219,11 @@ std::optional<int> UnattendedSession::Handle(const NotifyMessage& message,
       Progress(100, InstallStage::Installing);
       records_.WriteRecords();
       records_.WriteInstallSettingsFile();
-      Say("Talvorin is installed in " + Utf8(records_.installFolder) + ".");
+      Say(Tr(kConsoleInstalled, {records_.installFolder}));
       return kExitInstalled;
     case IST_CODE_FAIL:
       ReportInstallFailure(message.value, message.text, group_);
-      Say("The installation failed: " + Utf8(message.text.empty() ? L"安装失败" : message.text));
+      Say(Tr(kConsoleInstallFailed, {message.text.empty() ? texts_.Get(kTextInstallFailed) : UserFailureText(texts_, message.text)}));
       return kExitPackageFailed;
     case IST_CODE_INST_PATH:
       // An empty report keeps the chosen folder (never the root of a drive).
@@ -217,8 +241,7 @@ std::optional<int> UnattendedSession::Handle(const NotifyMessage& message,
       return std::nullopt;
     case UNIST_CODE_FAIL:
     case UNIST_CODE_ERROR:
-      Say("The earlier version could not be removed (" + Utf8(message.text) +
-          "). Close Talvorin, then start the installation again.");
+      Say(Tr(kConsoleRemovalFailed, {message.text}));
       return kExitRemovalFailed;
     default:
       return std::nullopt;
@@ -228,22 +251,24 @@ std::optional<int> UnattendedSession::Handle(const NotifyMessage& message,
 int RunUnattendedInstall(const InstallerSettings& settings, InstallationRecords& records,
                          const TextSink& write, bool terminal) {
   const InstallPlan plan = PlanInstallation(settings, records);
-  DEBUG_LOG(L"unattended installation into %s", plan.folder.c_str());
-  write("Installing Talvorin into " + Utf8(plan.folder) + "\n");
-  if (std::optional<int> refused = CheckBeforeInstall(settings, plan.folder, write)) return *refused;
+  InterfaceTexts texts;
+  const int language = LoadConsoleLanguage(settings, records, texts);
+  DEBUG_LOG(L"unattended installation into %s, language %d", plan.folder.c_str(), language);
+  write(ConsoleText(texts, kConsoleInstalling, {plan.folder}) + "\n");
+  if (std::optional<int> refused = CheckBeforeInstall(settings, plan.folder, write, texts)) return *refused;
   records.installFolder = plan.folder;
 
-  UnattendedSession session(settings, records, write, terminal);
+  UnattendedSession session(settings, records, write, terminal, texts);
   NotificationQueue queue;
   std::optional<int> outcome;
   {
     CDownloadInstaller installer(queue.Callback());
     installer.Configure(settings.downloadUrl, records.recordedFolder, plan.previousUninstaller,
                         plan.folder, true, true, records.adminAct, records.authorizationAct,
-                        PackageLanguageCode(false, 0));
+                        PackageLanguageCode(true, language));
     ReportView(L"安装中", {{L"AB", L"IN"}});
     if (!installer.Start()) {
-      write("The installation folder cannot be used: " + Utf8(plan.folder) + "\n");
+      write(ConsoleText(texts, kConsoleFolderUnusable, {plan.folder}) + "\n");
       return kExitInvalidFolder;
     }
     while (!outcome) outcome = session.Handle(queue.Next(), installer.PackagePath());

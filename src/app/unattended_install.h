@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/installer_settings.h"
+#include "app/language.h"
 #include "app/progress_line.h"
 #include "download/offline_package.h"
 #include "install/download_installer.h"
@@ -52,8 +53,15 @@ InstallPlan PlanInstallation(const InstallerSettings& settings, InstallationReco
 // The checks made before anything starts, in the window's order: running
 // product or uninstaller (unless `insNew`), the folder created, free space,
 // the network when `isCheckNet`. The failing check's exit code, or nothing.
+// The messages are in the language of `texts` (English where it has none).
 std::optional<int> CheckBeforeInstall(const InstallerSettings& settings, const std::wstring& folder,
-                                      const TextSink& write);
+                                      const TextSink& write, const InterfaceTexts& texts = {});
+
+// The interface language of an unattended run, chosen as the window chooses
+// it: an earlier installation's language, else "-language=", else the
+// system's. Its list index; `texts` gets its texts.
+int LoadConsoleLanguage(const InstallerSettings& settings, const InstallationRecords& records,
+                        InterfaceTexts& texts);
 
 // The window's reactions to the orchestrator's notifications, without the
 // window: reports, records, progress text. Handle answers the exit code once
@@ -61,7 +69,7 @@ std::optional<int> CheckBeforeInstall(const InstallerSettings& settings, const s
 class UnattendedSession {
  public:
   UnattendedSession(const InstallerSettings& settings, InstallationRecords& records, TextSink write,
-                    bool terminal);
+                    bool terminal, const InterfaceTexts& texts = {});
 
   std::optional<int> Handle(const NotifyMessage& message, const std::wstring& packagePath);
 
@@ -70,7 +78,10 @@ class UnattendedSession {
   void Say(const std::string& line);
   float DownloadSeconds() const;
 
+  std::string Tr(const TextRef& text, std::initializer_list<std::wstring_view> values = {}) const;
+
   const InstallerSettings& settings_;
+  InterfaceTexts texts_;
   InstallationRecords& records_;
   TextSink write_;
   ProgressPrinter printer_;

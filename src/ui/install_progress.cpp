@@ -32,9 +32,10 @@ int InstallProgress::InstallPercent(double fraction) {
   return TruncatedPercent((1.0 - scale) * installShown_ + scale);
 }
 
-std::wstring ProgressTemplate(const std::wstring& userdata, float downloadSeconds) {
+std::wstring ProgressTemplate(const std::wstring& userdata, float downloadSeconds,
+                              const std::wstring& shortWait, const std::wstring& longWait) {
   if (!userdata.empty()) return userdata;
-  return downloadSeconds > kLongWaitSeconds ? kProgressTextLongWait : kProgressTextShortWait;
+  return downloadSeconds > kLongWaitSeconds ? longWait : shortWait;
 }
 
 std::wstring FormatProgressText(const std::wstring& textTemplate, int percent) {

@@ -35,7 +35,10 @@ class InstallProgress {
 // The template of the progress text: the skin's own (the "userdata" of the
 // progress label) when it has one, otherwise the wording for the time spent
 // downloading so far.
-std::wstring ProgressTemplate(const std::wstring& userdata, float downloadSeconds);
+// The two wordings come from the interface language.
+std::wstring ProgressTemplate(const std::wstring& userdata, float downloadSeconds,
+                              const std::wstring& shortWait = kProgressTextShortWait,
+                              const std::wstring& longWait = kProgressTextLongWait);
 
 // The template with the percent put in, as a 250-character buffer holds it.
 // Only one "%d" (and "%%") is honoured: a skin's template can never make the

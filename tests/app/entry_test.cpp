@@ -393,6 +393,57 @@ TEST_F(InstallerProgramTest, RefusalsBeforeTheDownloadHaveTheirOwnExitCodesAndSa
   }
 }
 
+// The console speaks the interface language too, chosen as the window
+// chooses it: the system's (LC_ALL here), "-language=", an earlier
+// installation's; the package is told the same language.
+TEST_F(InstallerProgramTest, TheConsoleSpeaksTheChosenLanguage) {
+  struct Case {
+    const char* what;
+    const char* system;
+    std::wstring extra;
+    std::string said;
+  };
+  const Case cases[] = {
+      {"German system", "de_DE.UTF-8", L"",
+       "Talvorin wird installiert in %F\nNicht genügend freier Speicherplatz: 0.99 GiB frei, 1 GiB erforderlich.\n"},
+      {"Japanese on the command line", "de_DE.UTF-8", L"-language=9",
+       "Talvorin を %F にインストールしています\nディスクの空き容量が不足しています: 空き 0.99 GiB、必要 1 GiB。\n"},
+      {"simplified Chinese system", "zh_CN.UTF-8", L"",
+       "正在将 Talvorin 安装到 %F\n磁盘空间不足，无法安装：可用 0.99 GiB，需要 1 GiB。\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+#ifdef _WIN32
+    // Windows takes the system's language from the account, not from the
+    // environment: only the command line's choice is tried there.
+    if (c.extra.empty()) continue;
+#endif
+    collectorId = PackageServer::NewId(std::string("entry-language"));
+    Configure("");
+    ScopedEnvironmentVariable system("LC_ALL", std::string(c.system));
+    ScopedEnvironmentVariable refusal("TALVORIN_FREE_SPACE_BYTES", std::string("1073741823"));
+    std::string said;
+    EXPECT_EQ(RunAndRead(Silent(c.extra), said), static_cast<std::uint32_t>(Installer::kExitNoSpace));
+    std::string expected = c.said;
+    expected.replace(expected.find("%F"), 2, Utils::ToNarrow(Installed(), Utils::kCodePageUtf8));
+    EXPECT_EQ(said, expected);
+  }
+
+  // A whole installation in Italian: the package gets the language, and a
+  // later run keeps it whatever the system and the command line say.
+  Configure("");
+  EXPECT_EQ(Run(Silent(L"-language=13")), 0u);
+  EXPECT_EQ(TestSupport::ReadFileBytes(Installed() + kSep + L"config.ini"), "[Install]\nLanguage=it-IT\n");
+  {
+    ScopedEnvironmentVariable system("LC_ALL", std::string("pl_PL.UTF-8"));
+    ScopedEnvironmentVariable refusal("TALVORIN_FREE_SPACE_BYTES", std::string("1073741823"));
+    std::string said;
+    EXPECT_EQ(RunAndRead(Silent(L"-language=5"), said), static_cast<std::uint32_t>(Installer::kExitNoSpace));
+    EXPECT_NE(said.find("Spazio su disco insufficiente: 0.99 GiB liberi, 1 GiB necessario.\n"), std::string::npos)
+        << said;
+  }
+}
+
 // An earlier installation whose uninstaller fails: the installation stops
 // before the download with its own exit code, and the earlier version stays
 // installed and recorded.

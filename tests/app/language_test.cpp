@@ -2,14 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
+#include <set>
 
 #include "test_support.h"
+#include "support/text.h"
+#include "ui/install_progress.h"
 #include "ui/skin_package.h"
 
 namespace {
 
 using Installer::InterfaceTexts;
+
+std::string Narrow(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageUtf8); }
 
 // A skin package holding just the files given.
 Installer::SkinFileReader SkinWith(std::map<std::wstring, std::string> files) {
@@ -31,7 +37,10 @@ const char kTable[] = R"([
 TEST(Language, SystemLanguageTable) {
   struct Case { std::uint16_t id; int index; };
   const Case cases[] = {
-      {1033, 0}, {2052, 0}, {1028, 2}, {1057, 3}, {1055, 4}, {1031, 5}, {1036, 6},
+      // The Chinese identifiers reach the Chinese texts (PRC and Singapore
+      // simplified; Taiwan, Hong Kong and Macao traditional).
+      {2052, 1}, {4100, 1}, {1028, 2}, {3076, 2}, {5124, 2},
+      {1033, 0}, {1057, 3}, {1055, 4}, {1031, 5}, {1036, 6},
       {1034, 7}, {3082, 7}, {20490, 7}, {1046, 8}, {2070, 0}, {1041, 9}, {1042, 10},
       {1045, 11}, {1043, 12}, {2067, 12}, {1040, 13}, {9999, 0}, {0, 0},
   };
@@ -122,7 +131,7 @@ TEST(Language, FilesThatAreNotUsed) {
 
 TEST(Language, StartingChoiceOfTheComboBox) {
   EXPECT_EQ(Installer::kLanguageNames[Installer::InitialLanguageIndex(3, 2052)], std::wstring(L"id-ID"));
-  EXPECT_EQ(Installer::InitialLanguageIndex(-1, 2052), 0);
+  EXPECT_EQ(Installer::InitialLanguageIndex(-1, 2052), 1);
   EXPECT_EQ(Installer::InitialLanguageIndex(-1, 1041), 9);
   EXPECT_EQ(Installer::InitialLanguageIndex(14, 1031), 5);
 }
@@ -139,16 +148,77 @@ TEST(Language, AnEarlierInstallationKeepsItsLanguage) {
   EXPECT_EQ(Installer::LoadLanguage(0, name, SkinWith({{L"language.json", kTable}}), texts), 9);
 }
 
-TEST(Language, TheShippedSkinCarriesNoLanguageTable) {
+TEST(Language, TheShippedTableHasEveryTextInEveryLanguage) {
+  // Every number the layouts and the program use, in all fourteen languages.
+  std::set<int> wanted;
+  for (const wchar_t* layout : {L"mainWnd.xml", L"MessageBox1Wnd.xml", L"MessageBox2Wnd.xml", L"NetworkTipWnd.xml",
+                                L"exitTipWnd.xml", L"InstalledPathTipWnd.xml"}) {
+    const std::optional<std::string_view> xml = Ui::ReadSkinFile(layout);
+    ASSERT_TRUE(xml) << Narrow(layout);
+    for (std::size_t at = xml->find("textid=\""); at != std::string_view::npos; at = xml->find("textid=\"", at + 1))
+      wanted.insert(std::atoi(std::string(xml->substr(at + 8, 4)).c_str()));
+  }
+  ASSERT_GE(wanted.size(), 20u) << "the layouts number their texts";
+  for (const Installer::TextRef& text : Installer::kWindowTexts) wanted.insert(text.id);
+  for (const Installer::TextRef& text : Installer::kConsoleTexts) wanted.insert(text.id);
+
+  for (std::size_t language = 0; language < Installer::kLanguageNames.size(); ++language) {
+    const std::string name = Narrow(Installer::kLanguageNames[language]);
+    InterfaceTexts texts;
+    ASSERT_EQ(Installer::LoadLanguage(static_cast<int>(language), L"", &Ui::ReadSkinFile, texts),
+              static_cast<int>(language));
+    for (int id : wanted) {
+      const std::optional<std::wstring> text = texts.Find(id);
+      EXPECT_TRUE(text && !text->empty()) << name << " lacks text " << id;
+    }
+    // The templates keep exactly their values: one percent for the progress
+    // line, the numbered values of the console's messages.
+    for (const Installer::TextRef& progress : {Installer::kTextProgressShortWait, Installer::kTextProgressLongWait}) {
+      const std::wstring line = Installer::FormatProgressText(texts.Get(progress), 42);
+      const std::size_t at = line.find(L"42");
+      EXPECT_TRUE(at != std::wstring::npos && line.find(L"42", at + 1) == std::wstring::npos) << name;
+      EXPECT_NE(line.find(L'%'), std::wstring::npos) << name << ": the percent sign";
+    }
+    for (const Installer::TextRef& console : Installer::kConsoleTexts) {
+      for (int value = 1; value <= 2; ++value) {
+        const std::wstring mark = L"%" + std::to_wstring(value);
+        EXPECT_EQ(std::wstring(console.fallback).find(mark) != std::wstring::npos,
+                  texts.Get(console).find(mark) != std::wstring::npos)
+            << name << " text " << console.id << " and its English original differ in " << Narrow(mark);
+      }
+    }
+  }
+  // The combo box lists the languages by their own names; the package gets the chosen one's code.
+  EXPECT_EQ(Installer::PackageLanguageCode(true, 9), L"ja-JP");
+}
+
+TEST(Language, ProgramTextsFallBackAndFormat) {
   InterfaceTexts texts;
-  EXPECT_EQ(Installer::LoadLanguage(3, L"ja-JP", &Ui::ReadSkinFile, texts), 0);
-  EXPECT_EQ(texts.Size(), 0u);
-  // The shipped layouts have no language combo box: the package gets no code.
-  ASSERT_NE(Ui::ReadSkinFile(L"mainWnd.xml"), std::nullopt);
-  const std::string_view layout = *Ui::ReadSkinFile(L"mainWnd.xml");
-  const bool hasCombo = layout.find("\"languageCombo\"") != std::string_view::npos;
-  EXPECT_FALSE(hasCombo);
-  EXPECT_EQ(Installer::PackageLanguageCode(hasCombo, 0), L"");
+  EXPECT_EQ(texts.Get(Installer::kTextNoSpace), Installer::kTextNoSpace.fallback);
+  texts.Set(Installer::kTextNoSpace.id, L"");
+  EXPECT_EQ(texts.Get(Installer::kTextNoSpace), Installer::kTextNoSpace.fallback) << "an empty text counts as none";
+  texts.Set(Installer::kTextNoSpace.id, L"Kein Platz");
+  EXPECT_EQ(texts.Get(Installer::kTextNoSpace), L"Kein Platz");
+
+  struct Case { const wchar_t* pattern; const wchar_t* out; };
+  const Case cases[] = {
+      {L"%2 in %1", L"b in a"},       // a language may put the values in its own order
+      {L"100%% of %1", L"100% of a"},
+      {L"%3 %9 %", L"%3 %9 %"},       // a number without a value, a lone sign: left as they are
+      {L"%1%1", L"aa"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Installer::FormatText(c.pattern, {L"a", L"b"}), c.out) << Narrow(c.pattern);
+  // The runner's own failure words reach the user in the interface language.
+  texts.Set(Installer::kTextPackageFailed.id, L"Das Installationspaket konnte nicht installieren");
+  EXPECT_EQ(Installer::UserFailureText(texts, Installer::kTextPackageFailed.fallback),
+            L"Das Installationspaket konnte nicht installieren");
+  EXPECT_EQ(Installer::UserFailureText(texts, L"Error=disk full"), L"Error=disk full");
+}
+
+TEST(Language, AnEarlierInstallationsLanguageWinsOverTheOthers) {
+  EXPECT_EQ(Installer::ChosenLanguageIndex(3, 1031, L"ja-JP"), 9);
+  EXPECT_EQ(Installer::ChosenLanguageIndex(3, 1031, L""), 3) << "no earlier language: the command line";
+  EXPECT_EQ(Installer::ChosenLanguageIndex(-1, 1031, L"xx-XX"), 5) << "an unknown one: the system's";
 }
 
 TEST(Language, PackageLanguageCode) {

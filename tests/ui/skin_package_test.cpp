@@ -76,7 +76,7 @@ TEST(SkinPackage, LookupsInTheShippedPackage) {
       {L"ainWnd.xml", false},
       {L"MainWnd.xmll", false},
       {L"res/mainWnd", false},             // folders are not files
-      {L"language.json", false},           // named by the code, not shipped
+      {L"language.json", true},            // the interface texts
       {L"res\\common\\minbtn4.png", false},
       {L"", false},
   };

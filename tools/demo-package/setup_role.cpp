@@ -89,6 +89,13 @@ int RunSetup(const Arguments& arguments) {
     out.Line("Error=set.ini cannot be written");
     return 1;
   }
+  // The product speaks the language it was installed in; a later installer
+  // reads it back from here.
+  const std::string language = ArgumentValue(arguments, "-inslang=");
+  if (!language.empty() && !WriteText(folder / "config.ini", "[Install]\nLanguage=" + language + "\n")) {
+    out.Line("Error=config.ini cannot be written");
+    return 1;
+  }
   // What the installer asked for (shortcuts, language, rights), for anyone
   // checking the choices that reached the package: one argument a line.
   std::string argumentLines;

@@ -373,7 +373,7 @@ def folder_glyph(img, x, y, color):
 
 
 def chdir_button(state):
-    img = outline_button(81, 36, state)
+    img = outline_button(110, 36, state)
     img = folder_glyph(img, 17, 12, [MUTED, PRIMARY, PRIMARY_PUSHED][state])
     return finish(img)
 
@@ -385,6 +385,15 @@ def back_button(state):
         img = rounded(img, (0, 0, w, h), h / 2, rgb(PRIMARY, [0, 20, 40][state]))
     color = rgb([MUTED, PRIMARY, PRIMARY_PUSHED][state])
     img = polyline(img, [(17.5, 10), (12.5, 15), (17.5, 20)], 1.8, color)
+    return finish(img)
+
+
+def language_combo(state):
+    # An outline field like the folder edit, with a down chevron at the right.
+    w, h = 150, 26
+    img = outline_button(w, h, state, radius=4)
+    color = rgb([MUTED, PRIMARY, PRIMARY_PUSHED][state])
+    img = polyline(img, [(w - 17.5, 11), (w - 13.5, 15), (w - 9.5, 11)], 1.5, color)
     return finish(img)
 
 
@@ -439,9 +448,9 @@ def progress(fore):
 
 
 def tip_bubble():
-    """116 x 32 hint bubble with its pointer at the bottom left, aimed at the
+    """220 x 32 hint bubble with its pointer at the bottom left, aimed at the
     licence check box under it. The text comes from the layout."""
-    w, h = 116, 32
+    w, h = 220, 32
     img = canvas(w, h)
     m, d = mask_of(w, h)
     d.rounded_rectangle(sc((0, 0, w, 26)), radius=5 * S, fill=255)
@@ -574,6 +583,7 @@ def build_names():
     names += ["res/mainWnd/bg%d.png" % p for p in (1, 2, 3, 4)] + ["res/mainWnd/logo.png"]
     for b in ("installBtn", "experienceBtn", "chDirBtn", "backBtn"):
         names += ["res/mainWnd/%s%d.png" % (b, s) for s in (1, 2, 3)]
+    names += ["res/mainWnd/langCombo%d.png" % s for s in (1, 2, 3)]
     names += ["res/mainWnd/customeBtn1.png", "res/mainWnd/customeBtn2.png", "res/mainWnd/Cb1.png",
               "res/mainWnd/Cb2.png", "res/mainWnd/installDirEdit.png", "res/mainWnd/installPrg1.png",
               "res/mainWnd/installPrg2.png", "res/mainWnd/tipLbl.png", "res/mainWnd/finished.png"]
@@ -602,6 +612,8 @@ def build():
         out["res/mainWnd/chDirBtn%d.png" % (s + 1)] = chdir_button(s)
     for s in range(3):
         out["res/mainWnd/backBtn%d.png" % (s + 1)] = back_button(s)
+    for s in range(3):
+        out["res/mainWnd/langCombo%d.png" % (s + 1)] = language_combo(s)
     for s in range(2):
         out["res/mainWnd/customeBtn%d.png" % (s + 1)] = chevron(s)
     out["res/mainWnd/Cb1.png"] = check_box(False)
@@ -631,9 +643,9 @@ DIALECT = {
     "Font": {"id", "name", "size", "default", "underline"},
     "VerticalLayout": {"name", "width", "height", "pos", "padding", "bkimage", "bkcolor", "visible"},
     "Control": {"width", "height", "pos"},
-    "Label": {"name", "width", "height", "text", "font", "textcolor", "align", "valign", "textpadding",
-              "multiline", "bkimage", "visible", "padding", "pos", "userdata"},
-    "Button": {"name", "width", "height", "text", "font", "textcolor", "hottextcolor", "pushedtextcolor",
+    "Label": {"name", "width", "height", "text", "textid", "autocalcwidth", "font", "textcolor", "align",
+              "valign", "textpadding", "multiline", "bkimage", "visible", "padding", "pos", "userdata"},
+    "Button": {"name", "width", "height", "text", "textid", "autocalcwidth", "font", "textcolor", "hottextcolor", "pushedtextcolor",
                "align", "valign", "textpadding", "bkimage", "bkcolor", "hotbkcolor", "pushedbkcolor",
                "normalimage", "hotimage", "pushedimage", "disabledimage", "borderround", "bordersize",
                "bordercolor", "pushedbordercolor", "pos"},
@@ -644,6 +656,7 @@ DIALECT = {
 }
 DIALECT["HorizontalLayout"] = DIALECT["TabLayout"] = DIALECT["VerticalLayout"]
 DIALECT["CheckBox"] = DIALECT["Button"] | {"selected", "selectedtextcolor", "selectedimage"}
+DIALECT["Combo"] = DIALECT["Button"] | {"itemheight", "itemtextcolor", "itemhotbkcolor", "itembkcolor"}
 IMAGE_ATTRS = {"bkimage", "normalimage", "hotimage", "pushedimage", "disabledimage", "selectedimage",
                "foreimage"}
 IMAGE_KEYS = {"file", "dest", "corner", "mask", "fade", "hole", "xtiled", "ytiled"}
@@ -652,7 +665,7 @@ LAYOUTS = {
     "mainWnd.xml": ["winCtn", "titleTabLt", "mainTabLt", "backBtn", "titleGrpCtn", "minbtn", "closebtn",
                     "defaultInstallBtn", "customeBtn", "tipLbl", "treatyCb", "treatyBtn", "installDirEdit",
                     "chDirBtn", "createDSCb", "createQSCb", "customeInstallBtn", "progressAnLb", "progressLb",
-                    "installPrg", "openProduceBtn"],
+                    "installPrg", "openProduceBtn", "languageCombo", "lbLanguage", "lbInstallPath"],
     "MessageBox1Wnd.xml": ["captionLbl", "textLbl", "closebtn"],
     "MessageBox2Wnd.xml": ["captionLbl", "textLbl", "closebtn"],
     "NetworkTipWnd.xml": ["captionLbl", "textLbl", "closebtn", "okBtn", "cancelBtn"],
@@ -679,7 +692,7 @@ def check(skin):
     files = sorted(os.path.relpath(os.path.join(d, f), skin).replace(os.sep, "/")
                    for d, _, fs in os.walk(skin) for f in fs)
     lower = {f.lower(): f for f in files}
-    expected = set(LAYOUTS) | {"project.skinproj"} | set(build_names())
+    expected = set(LAYOUTS) | {"project.skinproj", "language.json"} | set(build_names())
     if set(files) != expected:
         problems.append("package files differ: extra %s, missing %s"
                         % (sorted(set(files) - expected), sorted(expected - set(files))))

@@ -63,9 +63,20 @@ void Combo::SetDropped(bool dropped) {
   Invalidate();
 }
 
+int Combo::VisibleItems() const {
+  // As many as the window has room for under the box: the list never
+  // scrolls, so an item cut off by the window's edge could not be chosen.
+  int rows = static_cast<int>(items_.size());
+  const Window* window = GetWindow();
+  if (window != nullptr && window->Attributes().size.cy > 0) {
+    rows = std::min(rows, std::max(1, (window->Attributes().size.cy - Position().bottom - 2) / itemHeight_));
+  }
+  return rows;
+}
+
 Rect Combo::PopupRect() const {
   const Rect& p = Position();
-  const int height = static_cast<int>(std::min<std::size_t>(items_.size(), 12)) * itemHeight_ + 2;
+  const int height = VisibleItems() * itemHeight_ + 2;
   return {p.left, p.bottom, p.right, p.bottom + height};
 }
 
@@ -132,7 +143,7 @@ void Combo::PaintPopup(Canvas& canvas) {
   canvas.FillRect(popup, listBkColor_);
   canvas.DrawBorder(popup, 1, 0, 0, listBorderColor_);
   std::shared_ptr<Font> font = CurrentFont();
-  for (std::size_t i = 0; i < items_.size() && i < 12; ++i) {
+  for (std::size_t i = 0; i < items_.size() && static_cast<int>(i) < VisibleItems(); ++i) {
     const int top = popup.top + 1 + static_cast<int>(i) * itemHeight_;
     const Rect row{popup.left + 1, top, popup.right - 1, top + itemHeight_};
     if (static_cast<int>(i) == hotItem_ || (hotItem_ < 0 && static_cast<int>(i) == current_)) {

@@ -39,6 +39,7 @@ class Combo : public Button {
 
  private:
   int ItemAt(Point point) const;
+  int VisibleItems() const;
   std::vector<std::wstring> items_;
   int current_ = -1;
   int hotItem_ = -1;

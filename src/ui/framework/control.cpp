@@ -144,7 +144,11 @@ void Control::SetAttribute(std::wstring_view name, std::wstring_view value) {
   } else if (NameEquals(name, L"padding")) {
     SetPadding(ParseRectValue(value));
   } else if (NameEquals(name, L"text")) {
-    SetText(std::wstring(value));
+    layoutText_ = std::wstring(value);
+    SetText(layoutText_);
+  } else if (NameEquals(name, L"textid")) {
+    const int id = ParseIntValue(value);
+    textId_ = id >= 0 ? id : -1;
   } else if (NameEquals(name, L"tooltip")) {
     toolTip_ = std::wstring(value);
   } else if (NameEquals(name, L"userdata")) {

@@ -116,6 +116,11 @@ class Control {
 
   const std::wstring& Text() const { return text_; }
   virtual void SetText(std::wstring text);
+  // "textid": the number of the control's text in the window's text source
+  // (Window::SetTextSource); -1 when it has none. The layout's own "text"
+  // stays the fallback for a number the source lacks.
+  int TextId() const { return textId_; }
+  const std::wstring& LayoutText() const { return layoutText_; }
   const std::wstring& UserData() const { return userData_; }
   void SetUserData(std::wstring data) { userData_ = std::move(data); }
   const std::wstring& ToolTip() const { return toolTip_; }
@@ -186,6 +191,8 @@ class Control {
   bool initialFocus_ = false;
   unsigned state_ = 0;
   std::wstring text_;
+  int textId_ = -1;
+  std::wstring layoutText_;
   std::wstring userData_;
   std::wstring toolTip_;
   Color bkColor_ = 0;

@@ -8,7 +8,10 @@
 #include FT_SYNTHESIS_H
 
 #include <algorithm>
+#include <set>
+#include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "support/debug_log.h"
 #include "ui/framework/font_face.h"
@@ -51,6 +54,7 @@ class FreeTypeFont final : public Font {
   }
 
   ~FreeTypeFont() override {
+    for (Fallback& fallback : fallbacks_) FT_Done_Face(fallback.face);
     if (face_ != nullptr) FT_Done_Face(face_);
     if (library_ != nullptr) FT_Done_FreeType(library_);
   }
@@ -82,13 +86,56 @@ class FreeTypeFont final : public Font {
   }
 
  private:
+  struct Fallback {
+    std::string path;
+    int index = 0;
+    std::shared_ptr<const unsigned char> data;  // outlives face
+    FT_Face face = nullptr;
+  };
+
+  // A face of the system's fallback chain that has the character: the
+  // skin's font may cover Chinese but not, say, Polish or Korean letters.
+  FT_Face FallbackFor(char32_t character) const {
+    for (const Fallback& fallback : fallbacks_) {
+      if (FT_Get_Char_Index(fallback.face, character) != 0) return fallback.face;
+    }
+    if (fallbacks_.size() >= 8 || !triedFallback_.insert(character).second) return nullptr;
+    for (FontFaceFile& file : FindFallbackFaces(description_, character)) {
+      const bool known = std::any_of(fallbacks_.begin(), fallbacks_.end(), [&](const Fallback& f) {
+        return !file.path.empty() && f.path == file.path && f.index == file.index;
+      });
+      if (known) continue;
+      Fallback fallback{file.path, file.index, file.data, nullptr};
+      const FT_Error opened =
+          file.data != nullptr
+              ? FT_New_Memory_Face(library_, file.data.get(), static_cast<FT_Long>(file.size), file.index, &fallback.face)
+              : FT_New_Face(library_, file.path.c_str(), file.index, &fallback.face);
+      if (opened != 0) continue;
+      FT_Select_Charmap(fallback.face, FT_ENCODING_UNICODE);
+      FT_Set_Pixel_Sizes(fallback.face, 0, static_cast<FT_UInt>(description_.size));
+      if (FT_Get_Char_Index(fallback.face, character) == 0) {
+        FT_Done_Face(fallback.face);
+        continue;
+      }
+      fallbacks_.push_back(std::move(fallback));
+      return fallbacks_.back().face;
+    }
+    return nullptr;
+  }
+
   GlyphBitmap Rasterise(char32_t character) const {
     GlyphBitmap glyph;
     if (face_ == nullptr) return glyph;
-    const FT_UInt index = FT_Get_Char_Index(face_, character);
+    FT_Face face = face_;
+    FT_UInt index = FT_Get_Char_Index(face_, character);
+    if (index == 0 && character != U' ' && character >= 0x20) {
+      face = FallbackFor(character);
+      index = face != nullptr ? FT_Get_Char_Index(face, character) : 0;
+    }
     if (index == 0 && character != U' ') return glyph;  // not drawn, takes no room
-    if (FT_Load_Glyph(face_, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_LIGHT) != 0) return glyph;
-    FT_GlyphSlot slot = face_->glyph;
+    if (face == nullptr) face = face_;
+    if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_LIGHT) != 0) return glyph;
+    FT_GlyphSlot slot = face->glyph;
     if (syntheticBold_) FT_GlyphSlot_Embolden(slot);
     if (syntheticItalic_) FT_GlyphSlot_Oblique(slot);
     glyph.advance = Pixels26Dot6(slot->advance.x);
@@ -116,6 +163,8 @@ class FreeTypeFont final : public Font {
   int ascent_ = 0;
   int lineHeight_ = 0;
   mutable std::unordered_map<char32_t, GlyphBitmap> glyphs_;
+  mutable std::vector<Fallback> fallbacks_;
+  mutable std::set<char32_t> triedFallback_;
 };
 
 }  // namespace

@@ -27,4 +27,9 @@ struct FontFaceFile {
 // when the system has no usable face.
 std::optional<FontFaceFile> FindFontFace(const FontDescription& description);
 
+// Faces that may draw `character` when the description's face lacks it, best
+// first (the renderer takes the first that has it): the system's fallback
+// for the character's script.
+std::vector<FontFaceFile> FindFallbackFaces(const FontDescription& description, char32_t character);
+
 }  // namespace Ui

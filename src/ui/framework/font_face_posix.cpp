@@ -84,6 +84,43 @@ MappedFace SharedMapping(const std::string& path) {
 
 }  // namespace
 
+std::vector<FontFaceFile> FindFallbackFaces(const FontDescription& description, char32_t character) {
+  std::vector<FontFaceFile> faces;
+  FcPattern* pattern = FcPatternCreate();
+  FcCharSet* wanted = FcCharSetCreate();
+  if (pattern == nullptr || wanted == nullptr) {
+    if (pattern != nullptr) FcPatternDestroy(pattern);
+    if (wanted != nullptr) FcCharSetDestroy(wanted);
+    return faces;
+  }
+  // fontconfig ranks the faces that cover the character first.
+  FcCharSetAddChar(wanted, static_cast<FcChar32>(character));
+  FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
+  FcPatternAddInteger(pattern, FC_WEIGHT, description.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pattern, FC_SLANT, description.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPatternDestroy(pattern);
+  FcCharSetDestroy(wanted);
+  if (match == nullptr) return faces;
+  FcChar8* file = nullptr;
+  int index = 0;
+  if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
+    if (FcPatternGetInteger(match, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
+    FontFaceFile face{reinterpret_cast<const char*>(file), index, nullptr, 0};
+    MappedFace mapped = SharedMapping(face.path);
+    face.data = std::move(mapped.data);
+    face.size = mapped.size;
+    faces.push_back(std::move(face));
+  }
+  FcPatternDestroy(match);
+  return faces;
+}
+
 std::optional<FontFaceFile> FindFontFace(const FontDescription& description) {
   FcPattern* pattern = FcPatternCreate();
   if (pattern == nullptr) return std::nullopt;

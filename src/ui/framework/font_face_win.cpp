@@ -83,12 +83,12 @@ std::optional<FontFaceFile> AnyFace(const std::wstring& folder) {
 // The face GDI itself picks for the name with the Chinese character set
 // (its own substitutes and font links included), as bytes: Wine, for one,
 // keeps the system's fonts outside the fonts folder and hands them out this way.
-std::optional<FontFaceFile> GdiFace(const FontDescription& description) {
+std::optional<FontFaceFile> GdiFace(const FontDescription& description, BYTE charset = GB2312_CHARSET) {
   LOGFONTW font{};
   font.lfHeight = -std::max(description.size, 1);
   font.lfWeight = description.bold ? FW_BOLD : FW_NORMAL;
   font.lfItalic = description.italic ? TRUE : FALSE;
-  font.lfCharSet = GB2312_CHARSET;
+  font.lfCharSet = charset;
   font.lfOutPrecision = OUT_TT_ONLY_PRECIS;
   description.name.copy(font.lfFaceName, LF_FACESIZE - 1);
   HFONT handle = CreateFontIndirectW(&font);
@@ -122,7 +122,48 @@ std::optional<FontFaceFile> GdiFace(const FontDescription& description) {
   return face;
 }
 
+bool IsHangul(char32_t c) {
+  return (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0x1100 && c <= 0x11FF) || (c >= 0x3130 && c <= 0x318F);
+}
+bool IsKana(char32_t c) { return c >= 0x3040 && c <= 0x30FF; }
+
 }  // namespace
+
+std::vector<FontFaceFile> FindFallbackFaces(const FontDescription& description, char32_t character) {
+  // The faces Windows ships for each script, the character's own first; the
+  // renderer keeps the first that has the character.
+  std::vector<const wchar_t*> files;
+  struct Gdi {
+    const wchar_t* name;
+    BYTE charset;
+  };
+  std::vector<Gdi> gdi;
+  if (IsHangul(character)) {
+    files = {L"malgun.ttf", L"gulim.ttc"};
+    gdi = {{L"Malgun Gothic", HANGEUL_CHARSET}, {L"Gulim", HANGEUL_CHARSET}};
+  } else if (IsKana(character)) {
+    files = {L"YuGothR.ttc", L"meiryo.ttc", L"msgothic.ttc"};
+    gdi = {{L"Meiryo", SHIFTJIS_CHARSET}, {L"MS Gothic", SHIFTJIS_CHARSET}};
+  } else if (character >= 0x2E80) {
+    files = {L"msjh.ttc", L"msyh.ttc", L"mingliu.ttc"};
+    gdi = {{L"Microsoft JhengHei", CHINESEBIG5_CHARSET}};
+  } else {
+    files = {L"segoeui.ttf", L"arial.ttf", L"tahoma.ttf"};
+    gdi = {{L"Tahoma", EASTEUROPE_CHARSET}, {L"Tahoma", TURKISH_CHARSET}, {L"Arial", DEFAULT_CHARSET}};
+  }
+  const std::wstring folder = FontsFolder();
+  std::vector<FontFaceFile> faces;
+  for (const wchar_t* file : files) {
+    if (!Exists(folder + file)) continue;
+    if (auto face = Face(folder + file)) faces.push_back(std::move(*face));
+  }
+  for (const Gdi& g : gdi) {
+    FontDescription named = description;
+    named.name = g.name;
+    if (auto face = GdiFace(named, g.charset)) faces.push_back(std::move(*face));
+  }
+  return faces;
+}
 
 std::optional<FontFaceFile> FindFontFace(const FontDescription& description) {
   const std::wstring folder = FontsFolder();

@@ -28,6 +28,7 @@ bool SkinWindowBase::Create(IHostFactory& factory, Window* owner) {
         DEBUG_LOG(L"%s: no control for element %s", layoutFile_.c_str(), skipped.c_str());
       }
       InstallLayout(*this, std::move(*result.layout));
+      if (GetTextSource()) Translate();
       OnLayoutBuilt();
     }
   }

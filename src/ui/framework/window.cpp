@@ -61,6 +61,26 @@ Window::~Window() {
 
 // ---- contents ---------------------------------------------------------------------------
 
+std::wstring Window::Text(int id, std::wstring_view fallback) const {
+  if (textSource_) {
+    if (std::optional<std::wstring> text = textSource_(id)) return std::move(*text);
+  }
+  return std::wstring(fallback);
+}
+
+void Window::Translate() {
+  if (root_ == nullptr) return;
+  std::vector<Control*> stack{root_.get()};
+  while (!stack.empty()) {
+    Control* c = stack.back();
+    stack.pop_back();
+    if (c->TextId() >= 0) c->SetText(Text(c->TextId(), c->LayoutText()));
+    if (Container* container = c->AsContainer()) {
+      for (std::size_t i = 0; i < container->Count(); ++i) stack.push_back(container->ItemAt(i));
+    }
+  }
+}
+
 void Window::SetRoot(std::unique_ptr<Control> root) {
   root_ = std::move(root);
   if (root_ == nullptr) return;

@@ -82,6 +82,8 @@ struct WindowAttributes {
 class Window {
  public:
   using FileReader = std::function<std::optional<std::string_view>(const std::wstring& path)>;
+  // Texts by number ("textid" of the layouts); nothing for a number it lacks.
+  using TextSource = std::function<std::optional<std::wstring>(int id)>;
 
   // `reader` gives images (and layouts) by path; normally the skin package.
   explicit Window(FileReader reader);
@@ -141,6 +143,17 @@ class Window {
   // The native window's name (taskbar, window lists).
   void SetTitle(std::wstring title);
   const std::wstring& Title() const { return title_; }
+
+  // ---- texts by number ------------------------------------------------------------
+  // Where numbered texts come from; a skinned window translates its layout
+  // with it once built. Dialogs take their owner's source.
+  void SetTextSource(TextSource source) { textSource_ = std::move(source); }
+  const TextSource& GetTextSource() const { return textSource_; }
+  // The text with this number, or `fallback` when the source lacks it.
+  std::wstring Text(int id, std::wstring_view fallback) const;
+  // Gives every control with a "textid" its text again: the source's, else
+  // the layout's own.
+  void Translate();
 
   // ---- notifications and messages --------------------------------------------------
   void AddNotifier(INotifyListener* listener);
@@ -263,6 +276,7 @@ class Window {
   void InvalidateFocusRing();
 
   FileReader reader_;
+  TextSource textSource_;
   ImageCache images_;
   std::map<int, FontDescription> fontDescriptions_;
   std::map<int, std::shared_ptr<Font>> fonts_;

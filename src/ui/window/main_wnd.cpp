@@ -41,6 +41,33 @@ CMainWnd::CMainWnd(FileReader reader, std::wstring recordsKey)
       recordsKey_(std::move(recordsKey)),
       progress_(TheInstallerSettings().downloadScale) {
   records_.recordsKey = recordsKey_;
+  SetTextSource([this](int id) -> std::optional<std::wstring> {
+    std::optional<std::wstring> text = texts_.Find(id);
+    if (text && text->empty()) return std::nullopt;
+    return text;
+  });
+}
+
+void CMainWnd::ApplyLanguage(int index) {
+  languageIndex_ = LoadLanguage(index, L"", Reader(), texts_);
+  Translate();
+  for (const wchar_t* name : kFittedLabels) {
+    if (auto* label = Find<Ui::Label>(name)) label->SetFixedWidth(label->MeasureText().cx);
+  }
+  TheInstallerSettings().language = languageIndex_;
+  DEBUG_LOG(L"interface language %d", languageIndex_);
+}
+
+void CMainWnd::InitializeLanguage() {
+  auto* combo = dynamic_cast<Ui::Combo*>(languageCombo_);
+  if (combo == nullptr) return;
+  // The languages by their own names, unless the layout lists them.
+  if (combo->Count() == 0) {
+    for (const wchar_t* name : kLanguageNativeNames) combo->AddItem(name);
+  }
+  const int index = InitialLanguageIndex(TheInstallerSettings().language, SystemUiLanguage());
+  combo->SelectItem(index, false);
+  ApplyLanguage(index);
 }
 
 CMainWnd::~CMainWnd() {
@@ -74,6 +101,7 @@ void CMainWnd::OnInitialize() {
   installLogo_ = FindControl(L"installLogo");
   softNameLbl_ = FindControl(L"softNameLbl");
   languageCombo_ = FindControl(L"languageCombo");
+  InitializeLanguage();
 
   const std::wstring& name = TheInstallerSettings().productName;
   for (const wchar_t* labelName : {L"softNameLbl", L"bTitleLbl1", L"bTitleLbl2", L"bTitleLbl3"}) {
@@ -89,6 +117,17 @@ void CMainWnd::OnInitialize() {
 
   records_.Read();
   existingInstallFound_ = !records_.recordedFolder.empty() && Utils::DirectoryExists(records_.recordedFolder);
+  if (existingInstallFound_) {
+    // The product keeps the language it was installed with. A folder
+    // without its settings file names none and leaves the choice alone.
+    const std::wstring earlier = EarlierInstallationLanguage(records_.recordedFolder);
+    auto* combo = dynamic_cast<Ui::Combo*>(languageCombo_);
+    if (!earlier.empty() && combo != nullptr) {
+      const int index = LoadLanguage(0, earlier, Reader(), texts_);
+      combo->SelectItem(index, false);
+      ApplyLanguage(index);
+    }
+  }
   const std::wstring defaultFolder = records_.DefaultInstallFolder();
   if (installDirEdit_ != nullptr) installDirEdit_->SetText(defaultFolder);
   DEBUG_LOG(L"earlier installation: %s (%s); default folder %s", records_.recordedFolder.c_str(),
@@ -117,7 +156,7 @@ void CMainWnd::HandleExistingInstallation() {
   const InstallerSettings& settings = TheInstallerSettings();
   const std::wstring folder = records_.recordedFolder;
   if (ProductRunning() && !settings.insNew) {
-    Ask(kMessageBox1, kRunningProductText, kTipCaption);
+    Ask(kMessageBox1, Tr(kTextProductRunning), Tr(kTextTipCaption));
     Close(1);
     return;
   }
@@ -146,12 +185,12 @@ bool CMainWnd::StartInstall(const std::wstring& folder, bool desktopShortcut, bo
     return false;
   }
   if (!settings.insNew && Utils::FindProcessId(settings.productName + L"_un_asa.exe") != 0) {
-    Ask(kMessageBox1, kRunningProductText, kTipCaption);
+    Ask(kMessageBox1, Tr(kTextProductRunning), Tr(kTextTipCaption));
     if (existingInstallFound_) Close(1);
     return false;
   }
   if (!settings.insNew && ProductRunning()) {
-    Ask(kMessageBox1, kRunningProductText, kTipCaption);
+    Ask(kMessageBox1, Tr(kTextProductRunning), Tr(kTextTipCaption));
     Close(1);
     return false;
   }
@@ -160,7 +199,7 @@ bool CMainWnd::StartInstall(const std::wstring& folder, bool desktopShortcut, bo
   // line; it is refused here like one that cannot be created.
   if (!IsValidInstallFolder(folder) || !Utils::CreateDirectories(folder)) {
     DEBUG_LOG(L"invalid folder: %s", folder.c_str());
-    Ask(kMessageBox2, L"无效路径", kTipCaption);
+    Ask(kMessageBox2, Tr(kTextInvalidPath), Tr(kTextTipCaption));
     SendNotify(Root(), L"install", 0);
     return false;
   }
@@ -169,7 +208,7 @@ bool CMainWnd::StartInstall(const std::wstring& folder, bool desktopShortcut, bo
   const double freeGigabytes = static_cast<double>(disk.freeBytesAvailable) / (1024.0 * 1024.0 * 1024.0);
   if (freeGigabytes < kRequiredFreeGigabytes) {
     DEBUG_LOG(L"%.2f GiB free in %s", freeGigabytes, folder.c_str());
-    Ask(kMessageBox2, texts_.Find(104).value_or(kNoSpaceText), kTipCaption);
+    Ask(kMessageBox2, Tr(kTextNoSpace), Tr(kTextTipCaption));
     SendNotify(Root(), L"install", 0);
     return false;
   }
@@ -202,7 +241,7 @@ bool CMainWnd::StartInstall(const std::wstring& folder, bool desktopShortcut, bo
 }
 
 void CMainWnd::OnCheckNet(std::uint32_t verdict) {
-  if (verdict > 0xFFFF) Ask(kMessageBox2, L"当前网络环境较差，请在网络通畅时进行安装", kTipCaption);
+  if (verdict > 0xFFFF) Ask(kMessageBox2, Tr(kTextPoorNetwork), Tr(kTextTipCaption));
   SendNotify(Root(), L"install", verdict <= 0xFFFF ? 1 : 0);
 }
 
@@ -221,7 +260,7 @@ void CMainWnd::BeginInstalling(bool start) {
     installing_ = true;
     if (!installer_->Start()) {
       installing_ = false;
-      Ask(kMessageBox2, L"无效路径", kTipCaption);
+      Ask(kMessageBox2, Tr(kTextInvalidPath), Tr(kTextTipCaption));
       ShowPage(previousPage_);
     }
   }
@@ -264,6 +303,12 @@ void CMainWnd::OnPageChanged(int page) {
   if (titleGrpCtn_ != nullptr) titleGrpCtn_->SetVisible(!installing);
   if (installLogo_ != nullptr) installLogo_->SetVisible(installing);
   if (backBtn_ != nullptr) backBtn_->SetVisible(page == kPageCustom);
+  // The language is chosen before an installation starts; the package
+  // receives it with the job.
+  const bool choosing = page == kPageStart || page == kPageCustom;
+  for (const wchar_t* name : {L"languageCombo", L"lbLanguage"}) {
+    if (Ui::Control* control = FindControl(name)) control->SetVisible(choosing);
+  }
   if (Root() != nullptr) {
     if (installing) {
       Root()->SetTimer(kProductWaitTimer, kProductWaitPollMs);
@@ -287,7 +332,7 @@ void CMainWnd::Notify(const Ui::Notification& n) {
   } else if (n.type == L"timer") {
     OnTimer(n.sender, n.wParam);
   } else if (n.type == L"itemselect" && n.sender != nullptr && n.sender == languageCombo_) {
-    DEBUG_LOG(L"language chosen: %d", dynamic_cast<Ui::Combo*>(n.sender)->CurrentSel());
+    ApplyLanguage(dynamic_cast<Ui::Combo*>(n.sender)->CurrentSel());
   }
 }
 
@@ -310,7 +355,7 @@ void CMainWnd::OnClick(const Ui::Notification& n) {
     ShowPage(kPageStart);
   } else if (name == L"chDirBtn") {
     const std::wstring current = installDirEdit_ != nullptr ? installDirEdit_->Text() : L"";
-    folderBrowser_.Browse(L"选择一个文件夹", current, [this](const std::wstring& folder) {
+    folderBrowser_.Browse(Tr(kTextChooseFolder), current, [this](const std::wstring& folder) {
       if (installDirEdit_ != nullptr) installDirEdit_->SetText(folder);
     });
   } else if (name == L"customeInstallBtn") {

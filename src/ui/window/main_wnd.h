@@ -45,6 +45,8 @@ inline constexpr wchar_t kRunningProductText[] = L"安装程序检测到Talvorin
 inline constexpr wchar_t kTipCaption[] = L"温馨提示";
 // Interface text 104, when the language table has none.
 inline constexpr wchar_t kNoSpaceText[] = L"磁盘空间不足，请至少保留1G可用空间后再安装";
+// The labels whose width follows their text in every language.
+inline constexpr const wchar_t* kFittedLabels[] = {L"lbLanguage", L"lbInstallPath", L"backBtn"};
 inline constexpr double kRequiredFreeGigabytes = 1.0;
 inline constexpr wchar_t kLicenseUrl[] = L"https://talvorin.example/license";
 // A "Message=" without text: shown instead of the layout's placeholder.
@@ -69,6 +71,13 @@ class CMainWnd : public CSkinFrame, public Ui::IMessageFilter {
   bool ExistingInstallFound() const { return existingInstallFound_; }
   bool IsWaitingForProduct() const { return installer_ != nullptr && installer_->IsWaitingForProduct(); }
   const std::wstring& Group() const { return group_; }
+  // Loads the language with this list index, gives every control its text in
+  // it, re-fits the labels that follow their text and keeps the choice.
+  void ApplyLanguage(int index);
+  // The list index of the interface language shown; -1 before any was applied.
+  int LanguageIndex() const { return languageIndex_; }
+  // A program text in the interface language.
+  std::wstring Tr(const TextRef& text) const { return texts_.Get(text); }
   // Whether the custom page's folder chooser is open (Linux: a child process).
   bool IsChoosingFolder() const { return folderBrowser_.IsOpen(); }
 
@@ -79,6 +88,7 @@ class CMainWnd : public CSkinFrame, public Ui::IMessageFilter {
  private:
   // ---- the flow ---------------------------------------------------------------
   void HandleExistingInstallation();
+  void InitializeLanguage();
   void ShowPage(int page);
   void OnPageChanged(int page);
   void OnCheckNet(std::uint32_t verdict);
@@ -104,6 +114,7 @@ class CMainWnd : public CSkinFrame, public Ui::IMessageFilter {
   FolderBrowser folderBrowser_{[this](std::function<void()> task) { PostTask(std::move(task)); }};
   InstallationRecords records_;
   InterfaceTexts texts_;
+  int languageIndex_ = -1;
   bool existingInstallFound_ = false;
   int previousPage_ = kPageStart;
   std::wstring group_ = L"IN";

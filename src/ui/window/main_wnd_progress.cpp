@@ -37,7 +37,6 @@ int TruncatedInt(double value) {
   return static_cast<int>(value);
 }
 
-constexpr wchar_t kProgressReset[] = L"正在安装中:0%，请稍候...";
 
 }  // namespace
 
@@ -60,7 +59,8 @@ float CMainWnd::DownloadSeconds() const {
 
 void CMainWnd::ShowProgress(int percent) {
   const std::wstring userdata = progressLb_ != nullptr ? progressLb_->UserData() : L"";
-  const std::wstring text = FormatProgressText(ProgressTemplate(userdata, DownloadSeconds()), percent);
+  const std::wstring text = FormatProgressText(
+      ProgressTemplate(userdata, DownloadSeconds(), Tr(kTextProgressShortWait), Tr(kTextProgressLongWait)), percent);
   if (progressLb_ != nullptr) progressLb_->SetText(text);
   if (installPrg_ != nullptr) installPrg_->SetValue(percent);
 }
@@ -127,12 +127,12 @@ void CMainWnd::HandleInstallerNotify(const NotifyMessage& m) {
       autoCloseDelay_ = DelayMs(m.value);
       break;
     case 3009:
-      Ask(kMessageBox1, m.text.empty() ? std::wstring(kEmptyPackageMessage) : m.text, L"消息");
+      Ask(kMessageBox1, m.text.empty() ? std::wstring(kEmptyPackageMessage) : m.text, Tr(kTextMessageCaption));
       break;
     case 5004:
     case 5005:
       installing_ = false;
-      Ask(kMessageBox1, kRunningProductText, kTipCaption);
+      Ask(kMessageBox1, Tr(kTextProductRunning), Tr(kTextTipCaption));
       ShowPage(previousPage_);
       if (existingInstallFound_) Close(1);
       break;
@@ -169,9 +169,9 @@ void CMainWnd::OnInstallFailed(const NotifyMessage& m) {
   }
   installing_ = false;
   ReportInstallFailure(m.value, m.text, group_);
-  Ask(kMessageBox2, m.text.empty() ? std::wstring(L"安装失败") : m.text, kTipCaption);
+  Ask(kMessageBox2, m.text.empty() ? Tr(kTextInstallFailed) : UserFailureText(texts_, m.text), Tr(kTextTipCaption));
   if (installPrg_ != nullptr && installPrg_->Value() >= 70) {
-    if (progressLb_ != nullptr) progressLb_->SetText(kProgressReset);
+    if (progressLb_ != nullptr) progressLb_->SetText(FormatProgressText(Tr(kTextProgressShortWait), 0));
     installPrg_->SetValue(0);
   }
   ShowPage(kPageStart);

@@ -1,5 +1,6 @@
 #include "ui/window/message_box.h"
 
+#include "app/interface_text.h"
 #include "support/debug_log.h"
 
 namespace Installer {
@@ -25,7 +26,9 @@ int ShowMessageBox(Ui::Window& owner, const std::wstring& layoutFile,
                    const std::optional<std::wstring>& text, const std::optional<std::wstring>& caption) {
   if (owner.Factory() == nullptr) return kDialogCancel;
   CMessageBoxWnd dialog(layoutFile, owner.Reader());
-  dialog.SetTitle(L"消息框");
+  // The dialog speaks the language of the window that opens it.
+  dialog.SetTextSource(owner.GetTextSource());
+  dialog.SetTitle(owner.Text(kTextDialogTitle.id, kTextDialogTitle.fallback));
   if (!dialog.Create(*owner.Factory(), &owner)) return kDialogCancel;
   if (text) {
     if (Ui::Control* label = dialog.FindControl(L"textLbl")) label->SetText(*text);

@@ -29,15 +29,18 @@ struct Expected {
 //   licence row, 20 gap (380..400). The licence row is 20 high because its
 //   button "customeBtn" is 20 high (an 18-high row cannot hold it), so the
 //   flexible gap is 355 - 275 = 80: tipLbl row 324..356, licence row 360..380.
-//   customeBtn sits right: 600 - 14 - 100 = 486.
+//   customeBtn sits right: 600 - 14 - 260 = 326.
+//  Title: languageCombo 150 wide in a column left of a 16 gap before the
+//   title buttons' column: 348..498, 11 below the top, 26 high.
 //  Page 1: 29 gap (45..74), logo row 46 (74..120), 44 gap (120..164), the
-//   folder row 36 (164..200): 52 | label 70 | 6 | edit 340 (128..468) | 10 |
-//   chDirBtn 81 (478..559); 20 gap (200..220); the options row 18 (220..238):
-//   52 | label 66 | 6 | createDSCb 138 (124..262) | 20 | createQSCb 138
-//   (282..420); 49 gap (238..287); customeInstallBtn row 46 (287..333).
+//   folder row 36 (164..200): 46 | label 70 | 6 | edit flexible (122..434) |
+//   10 | chDirBtn 110 (444..554) | 46; 20 gap (200..220); the options row 46
+//   (220..266): 46 | label as wide as its text | 6 | a column with createDSCb
+//   18 high, 10 gap, createQSCb 18 high (122..554 in a Chinese window without
+//   its labels fitted); 21 gap (266..287); customeInstallBtn row 46 (287..333).
 //  Page 2: 33 gap (45..78); row 200 (78..278) with a 160-wide column centred
 //   (220..380) holding the 160 x 160 animation centred (98..258); 22 gap
-//   (278..300); progressLb row 30 (300..330), 360 wide centred (120..480);
+//   (278..300); progressLb row 30 (300..330), 520 wide centred (40..560);
 //   20 gap (330..350); installPrg 520 x 8 centred (40..560, 350..358).
 //  Page 3: 50 gap (45..95), image row 80 (95..175), 25 gap, label row 50
 //   (200..250), 52 gap (250..302), openProduceBtn row 46 (302..348).
@@ -49,15 +52,16 @@ const Expected kMainWindow[] = {
     {L"minbtn", -1, {514, 12, 538, 36}},
     {L"closebtn", -1, {562, 12, 586, 36}},
     {L"defaultInstallBtn", 0, {200, 198, 400, 244}},
-    {L"customeBtn", 0, {486, 360, 586, 380}},
+    {L"customeBtn", 0, {326, 360, 586, 380}},
+    {L"languageCombo", 0, {348, 11, 498, 37}},
     {L"backBtn", 1, {10, 11, 74, 41}},
-    {L"installDirEdit", 1, {128, 164, 468, 200}},
-    {L"chDirBtn", 1, {478, 164, 559, 200}},
-    {L"createDSCb", 1, {124, 220, 262, 238}},
-    {L"createQSCb", 1, {282, 220, 420, 238}},
+    {L"installDirEdit", 1, {122, 164, 434, 200}},
+    {L"chDirBtn", 1, {444, 164, 554, 200}},
+    {L"createDSCb", 1, {122, 220, 554, 238}},
+    {L"createQSCb", 1, {122, 248, 554, 266}},
     {L"customeInstallBtn", 1, {200, 287, 400, 333}},
     {L"progressAnLb", 2, {220, 98, 380, 258}},
-    {L"progressLb", 2, {120, 300, 480, 330}},
+    {L"progressLb", 2, {40, 300, 560, 330}},
     {L"installPrg", 2, {40, 350, 560, 358}},
     {L"openProduceBtn", 3, {200, 302, 400, 348}},
 };
@@ -94,17 +98,20 @@ TEST(FrameworkLayout, HiddenControlsTakeTheirPlaceWhenShown) {
   treaty->Parent()->SetVisible(true);
   window.EnsureLayout();
   // tipLbl: 10 from the left in its 32-high row (324..356). The licence group
-  // (200 wide, 18 high) starts the licence row (360): 10 | treatyCb 68 | treatyBtn 100.
-  EXPECT_EQ(tip->Position(), (Rect{10, 324, 126, 356}));
-  EXPECT_EQ(treaty->Position(), (Rect{10, 360, 78, 378}));
-  EXPECT_EQ(treatyLink->Position(), (Rect{78, 360, 178, 378}));
+  // (300 wide, 18 high) starts the licence row (360): 10 | treatyCb | treatyBtn,
+  // the two as wide as their texts.
+  EXPECT_EQ(tip->Position(), (Rect{10, 324, 230, 356}));
+  EXPECT_EQ(treaty->Position().left, 10);
+  EXPECT_EQ(treaty->Position().top, 360);
+  EXPECT_EQ(treaty->Position().right, treatyLink->Position().left);
+  EXPECT_GT(treatyLink->Position().Width(), 0);
   // Showing the group does not move the button on the right.
-  EXPECT_EQ(window.FindControl(L"customeBtn")->Position(), (Rect{486, 360, 586, 380}));
+  EXPECT_EQ(window.FindControl(L"customeBtn")->Position(), (Rect{326, 360, 586, 380}));
 }
 
 // The dialogs: 360 x 180 (the installed-path tip 400 x 180). Title row 30:
 // 10 | captionLbl flexible | a 24-wide column with closebtn 3 below the top |
-// 6. Then 28 gap (30..58), the question row 40 (58..98): 30 | icon 40 | 14 |
+// 6. Then 16 gap (30..46), the question row 66 (46..112): 30 | icon 40 | 14 |
 // textLbl flexible | 24; flexible gap; the button row 32 (128..160), right
 // aligned with 20 on the right and 12 between; 20 gap (160..180).
 struct DialogCase {
@@ -117,16 +124,16 @@ TEST(FrameworkLayout, DialogControlsSitWhereTheLayoutsPutThem) {
       {L"ExitTipWnd.xml",
        {{L"captionLbl", -1, {10, 0, 330, 30}},
         {L"closebtn", -1, {330, 3, 354, 27}},
-        {L"textLbl", -1, {84, 58, 336, 98}},
+        {L"textLbl", -1, {84, 46, 336, 112}},
         {L"okBtn", -1, {184, 128, 256, 160}},
         {L"cancelBtn", -1, {268, 128, 340, 160}}}},
       {L"NetworkTipWnd.xml",
-       {{L"cancelBtn", -1, {152, 128, 240, 160}}, {L"okBtn", -1, {252, 128, 340, 160}}}},
+       {{L"cancelBtn", -1, {128, 128, 228, 160}}, {L"okBtn", -1, {240, 128, 340, 160}}}},
       {L"InstalledPathTipWnd.xml",
        {{L"closebtn", -1, {370, 3, 394, 27}},
-        {L"textLbl", -1, {84, 58, 376, 98}},
-        {L"cancelBtn", -1, {158, 128, 258, 160}},
-        {L"okBtn", -1, {270, 128, 380, 160}}}},
+        {L"textLbl", -1, {84, 46, 376, 112}},
+        {L"cancelBtn", -1, {108, 128, 228, 160}},
+        {L"okBtn", -1, {240, 128, 380, 160}}}},
       // Message boxes: the body below the title is 30 | column | 30 with the
       // text between a 10 gap and a 20 gap: 30..330 x 40..160.
       {L"MessageBox1Wnd.xml", {{L"textLbl", -1, {30, 40, 330, 160}}, {L"closebtn", -1, {330, 3, 354, 27}}}},

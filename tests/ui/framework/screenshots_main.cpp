@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ui/framework/framework_test_support.h"
+#include "ui/framework/combo.h"
 #include "ui/framework/label.h"
 #include "ui/framework/offscreen_host.h"
 #include "ui/framework/progress.h"
@@ -38,8 +39,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "the main window did not build\n");
     return 1;
   }
+  // The language combo box as the installer fills it, showing the layouts' language.
+  if (auto* combo = main.Find<Ui::Combo>(L"languageCombo")) {
+    combo->AddItem(L"简体中文");
+    combo->SelectItem(0, false);
+  }
   for (int page = 0; page < 4; ++page) {
     FrameworkTest::ShowMainPage(main, page);
+    for (const wchar_t* name : {L"languageCombo", L"lbLanguage"}) {
+      if (Ui::Control* control = main.FindControl(name)) control->SetVisible(page < 2);
+    }
     if (page == 1) {
       if (auto* edit = main.Find<Ui::Label>(L"installDirEdit")) edit->SetText(L"C:\\Program Files\\Talvorin");
     }

@@ -5,6 +5,7 @@
 // for a person.)
 #ifndef _WIN32
 
+#include "app/installer_settings.h"
 #include "ui/window/folder_browser.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +86,12 @@ std::string SearchPathWith(const std::string& folder) {
 }
 
 TEST(FolderBrowserTest, TheDesktopsChooserAnswersIntoTheFolderField) {
+  // The window speaks Chinese here: the chooser's title is read below.
+  struct ChineseWindow {
+    Installer::InstallerSettings saved = Installer::TheInstallerSettings();
+    ChineseWindow() { Installer::TheInstallerSettings().language = 1; }
+    ~ChineseWindow() { Installer::TheInstallerSettings() = saved; }
+  } chinese;
   struct Case {
     const char* name;
     std::optional<std::string> desktop;

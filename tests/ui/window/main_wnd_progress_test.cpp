@@ -8,6 +8,7 @@
 #include "test_support.h"
 #include "ui/framework/offscreen_host.h"
 #include "ui/framework/progress.h"
+#include "app/installer_settings.h"
 #include "ui/window/main_wnd.h"
 #include "ui/window/sequence_controls.h"
 #include "ui/window/window_driver.h"
@@ -19,6 +20,8 @@ using Installer::CMainWnd;
 class ProgressPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The progress texts read here are the Chinese ones.
+    Installer::TheInstallerSettings().language = 1;
     ASSERT_TRUE(window.Create(environment, nullptr));
     environment.RunUntilIdle();
   }
@@ -27,9 +30,11 @@ class ProgressPageTest : public ::testing::Test {
                        reinterpret_cast<std::intptr_t>(new NotifyMessage{code, value, text}));
     environment.RunUntilIdle();
   }
+  void TearDown() override { Installer::TheInstallerSettings() = saved; }
   std::wstring Text() const { return window.FindControl(L"progressLb")->Text(); }
   int Bar() const { return window.Find<Ui::Progress>(L"installPrg")->Value(); }
 
+  Installer::InstallerSettings saved = Installer::TheInstallerSettings();
   WindowTest::WindowDriver folders;  // keeps records and folders in a folder of the test
   Ui::OffscreenEnvironment environment;
   CMainWnd window{Ui::SkinPackageReader(), folders.RecordsKey()};

@@ -26,6 +26,8 @@
 #include "support/system_probes.h"
 #include "support/text.h"
 #include "test_support.h"
+#include "ui/framework/combo.h"
+#include "ui/framework/label.h"
 #include "ui/framework/progress.h"
 #include "ui/window/message_box.h"
 #include "ui/window/window_driver.h"
@@ -75,6 +77,8 @@ class MainWndTest : public ::testing::Test {
     settings.isCheckNet = false;
     settings.insNew = false;
     settings.isEnableAppAnalytics = true;
+    // These tests read the window's Chinese wording.
+    settings.language = 1;
     Installer::InstallerSettings params;
     params.exeName = L"TalvorinInstaller.exe";
     params.analyticsServerUrl = Wide(Collector::Shared().CollectUrl(eventsId));
@@ -867,6 +871,85 @@ TEST_F(MainWndTest, ARunningUninstallerRefusesTheStart) {
   std::filesystem::remove(std::filesystem::path(marker));
   uninstaller.WaitForExit();
   EXPECT_EQ(Count(Events(), "安装中"), 0u);
+}
+
+// The language combo box as a person uses it: the window starts in English,
+// 日本語 is chosen from the list, and the visible page, the next page and the
+// next dialog speak Japanese; the package is told "ja-JP".
+TEST_F(MainWndTest, TheComboBoxSwitchesTheWindowAndItsDialogsToJapanese) {
+  Installer::TheInstallerSettings().language = 0;
+  driver.Answer(Installer::kExitTip, {L"cancelBtn"});
+  bool chosen = false, asked = false, finished = false;
+  driver.OnIdle([&](CMainWnd& w, Ui::OffscreenHost& h) {
+    auto* combo = w.Find<Ui::Combo>(L"languageCombo");
+    if (combo == nullptr) {
+      ADD_FAILURE() << "no language combo box";
+      w.Close(1);
+      return true;
+    }
+    if (w.CurrentPage() == Installer::kPageStart && !chosen) {
+      EXPECT_EQ(w.FindControl(L"defaultInstallBtn")->Text(), L"Install now");
+      EXPECT_EQ(combo->Text(), L"English");
+      if (!combo->IsDropped()) return h.ClickControl(L"languageCombo");
+      chosen = true;
+      const Ui::Rect& box = combo->Position();
+      h.Click({(box.left + box.right) / 2, box.bottom + 1 + 9 * 24 + 12});
+      EXPECT_EQ(combo->Text(), L"日本語");
+      EXPECT_EQ(w.FindControl(L"defaultInstallBtn")->Text(), L"今すぐインストール");
+      EXPECT_EQ(w.FindControl(L"customeBtn")->Text(), L"カスタムインストール");
+      return h.ClickControl(L"customeBtn");
+    }
+    if (w.CurrentPage() == Installer::kPageCustom && !asked) {
+      asked = true;
+      EXPECT_EQ(w.FindControl(L"lbInstallPath")->Text(), L"インストール先：");
+      EXPECT_EQ(w.FindControl(L"createDSCb")->Text(), L"デスクトップにショートカットを作成");
+      // Its label grew or shrank to its Japanese text.
+      EXPECT_EQ(w.FindControl(L"lbInstallPath")->FixedWidth(), w.Find<Ui::Label>(L"lbInstallPath")->MeasureText().cx);
+      h.ClickControl(L"closebtn");  // the exit question, answered "no"
+      return h.ClickControl(L"customeInstallBtn");
+    }
+    if (w.CurrentPage() == Installer::kPageFinished && !finished) {
+      finished = true;
+      return h.ClickControl(L"closebtn");
+    }
+    return false;
+  });
+  EXPECT_EQ(driver.Run(), 1);
+  ASSERT_TRUE(finished);
+  ASSERT_EQ(driver.Dialogs().size(), 1u);
+  EXPECT_EQ(driver.Dialogs()[0].text, L"インストールを終了してもよろしいですか？");
+  EXPECT_EQ(driver.Dialogs()[0].caption, L"お知らせ");
+  EXPECT_EQ(Installer::TheInstallerSettings().language, 9) << "the choice is kept";
+  Installer::InstallationRecords records;
+  records.recordsKey = driver.RecordsKey();
+  records.Read();
+  const std::string arguments = TestSupport::ReadFileBytes(records.recordedFolder + kSep + L"setup-arguments.txt");
+  EXPECT_NE(arguments.find("\n-inslang=ja-JP\n"), std::string::npos) << arguments;
+}
+
+// An earlier installation made in Japanese: the window starts in Japanese,
+// whatever the command line says, asks about the earlier installation in
+// Japanese, and the new installation keeps the language.
+TEST_F(MainWndTest, AnEarlierJapaneseInstallationPreselectsJapanese) {
+  Installer::TheInstallerSettings().language = 5;  // "-language=5", German
+  const std::wstring folder = MakeEarlierInstallation(driver.Temp().File(L"Talvorin"), driver.RecordsKey());
+  ASSERT_TRUE(TestSupport::WriteFileBytes(folder + kSep + L"config.ini", "[Install]\r\nLanguage=ja-JP\r\n"));
+  driver.Answer(Installer::kInstalledPathTip, {L"okBtn"});
+  bool finished = false;
+  driver.OnIdle([&](CMainWnd& w, Ui::OffscreenHost& h) {
+    if (w.CurrentPage() == Installer::kPageFinished && !finished) {
+      finished = true;
+      EXPECT_EQ(w.Find<Ui::Combo>(L"languageCombo")->CurrentSel(), 9);
+      return h.ClickControl(L"closebtn");
+    }
+    return false;
+  });
+  EXPECT_EQ(driver.Run(), 1);
+  ASSERT_TRUE(finished);
+  ASSERT_GE(driver.Dialogs().size(), 1u);
+  EXPECT_EQ(driver.Dialogs()[0].layout, Installer::kInstalledPathTip);
+  EXPECT_EQ(driver.Dialogs()[0].text, L"このソフトウェアは既にインストールされています。最新バージョンに更新しますか？");
+  EXPECT_EQ(TestSupport::ReadFileBytes(folder + kSep + L"config.ini"), "[Install]\nLanguage=ja-JP\n");
 }
 
 }  // namespace

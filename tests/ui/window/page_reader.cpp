@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/installer_settings.h"
 #include "ui/framework/canvas.h"
-#include "ui/framework/framework_test_support.h"
+#include "ui/framework/container.h"
 #include "ui/framework/offscreen_host.h"
 #include "ui/framework/progress.h"
+#include "ui/window/main_wnd.h"
 
 namespace RealWindow {
 
@@ -20,8 +22,8 @@ constexpr double kShownShare = 0.995;
 
 // The controls of each page whose look changes while a person uses it.
 const std::vector<std::wstring> kChanging[4] = {
-    {L"defaultInstallBtn", L"customeBtn", L"tipLbl", L"minbtn", L"closebtn"},
-    {L"backBtn", L"installDirEdit", L"chDirBtn", L"createDSCb", L"createQSCb", L"customeInstallBtn", L"minbtn",
+    {L"defaultInstallBtn", L"customeBtn", L"tipLbl", L"minbtn", L"closebtn", L"languageCombo"},
+    {L"backBtn", L"languageCombo", L"installDirEdit", L"chDirBtn", L"createDSCb", L"createQSCb", L"customeInstallBtn", L"minbtn",
      L"closebtn"},
     {L"progressAnLb", L"progressLb", L"installPrg"},
     {L"openProduceBtn", L"minbtn", L"closebtn"},
@@ -58,15 +60,21 @@ bool SamePixel(std::uint32_t a, std::uint32_t b) {
   return true;
 }
 
-PageReader::PageReader() {
+PageReader::PageReader(int language) {
   Ui::OffscreenEnvironment environment;
-  FrameworkTest::SkinWindow window(L"MainWnd.xml");
-  if (!window.Create(environment, nullptr) || !window.BuildError().empty()) {
-    error_ = "the main window's layout did not build from the skin";
+  Installer::InstallerSettings& settings = Installer::TheInstallerSettings();
+  const Installer::InstallerSettings saved = settings;
+  settings.language = language;
+  // Records of its own, so that no earlier installation of the machine shows.
+  Installer::CMainWnd window(Ui::SkinPackageReader(), L"Software\\ZorvanSoft\\TalvorinPageReader");
+  const bool built = window.Create(environment, nullptr) && window.BuildError().empty();
+  settings = saved;
+  if (!built || window.LanguageIndex() != language) {
+    error_ = "the main window did not build from the skin in language " + std::to_string(language);
     return;
   }
   for (int page = 0; page < 4; ++page) {
-    FrameworkTest::ShowMainPage(window, page);
+    if (auto* tabs = window.Find<Ui::TabLayout>(L"mainTabLt")) tabs->SelectItem(page);
     environment.RunUntilIdle();
     Page& p = pages_[static_cast<std::size_t>(page)];
     p.reference = PictureOf(*window.GetCanvas());
@@ -84,6 +92,10 @@ PageReader::PageReader() {
       }
     }
     for (bool steady : p.steady) p.steadyCount += steady ? 1 : 0;
+    // Controls whose text tells the language.
+    for (const wchar_t* name : {L"lbLanguage", L"lbInstallPath", L"lbOtherOptions"}) {
+      if (const Ui::Control* control = window.FindControl(name)) controls_[name] = control->Position();
+    }
     if (page == 2) {
       auto* bar = window.Find<Ui::Progress>(L"installPrg");
       if (bar == nullptr) {
@@ -99,6 +111,7 @@ PageReader::PageReader() {
       barEmpty_ = PictureOf(*window.GetCanvas()).Part(r);
     }
   }
+  window.Close(1);
   size_ = {pages_[0].reference.width, pages_[0].reference.height};
   focusStyle_ = window.Attributes().focusIndicator;
   // The pages must be told apart by their steady parts alone.
@@ -134,6 +147,22 @@ int PageReader::PageShown(const Picture& window) const {
     }
   }
   return best;
+}
+
+double PageReader::MatchControl(const Picture& window, int page, const std::wstring& control) const {
+  const std::optional<Ui::Rect> r = RectOf(control);
+  if (!r || page < 0 || page > 3) return 0.0;
+  const Page& p = pages_[static_cast<std::size_t>(page)];
+  if (window.width != p.reference.width || window.height != p.reference.height) return 0.0;
+  const Ui::Rect in = r->Intersect({0, 0, p.reference.width, p.reference.height});
+  std::size_t same = 0, all = 0;
+  for (int y = in.top; y < in.bottom; ++y) {
+    for (int x = in.left; x < in.right; ++x) {
+      ++all;
+      if (SamePixel(window.At(x, y), p.reference.At(x, y))) ++same;
+    }
+  }
+  return all == 0 ? 0.0 : static_cast<double>(same) / static_cast<double>(all);
 }
 
 std::optional<Ui::Rect> PageReader::RectOf(const std::wstring& control) const {

@@ -1,6 +1,8 @@
 // Reads which page of the installer's main window a screen shows, as a
-// person would by looking at it. The four pages are rendered offscreen from
-// the skin packed into this program; a picture of the real window shows a
+// person would by looking at it. The four pages are rendered offscreen by
+// the installer's own window from the skin packed into this program, in one
+// interface language, so a page matches only when its texts are in that
+// language; a picture of the real window shows a
 // page when it matches that page's steady part: everything except the
 // controls that change under the pointer (hover images) or with the
 // installation (animation, progress text and bar, the folder edit).
@@ -21,7 +23,8 @@ class PageReader {
  public:
   static constexpr int kNoPage = -1;
 
-  PageReader();
+  // `language`: the index of the interface language the pages speak.
+  explicit PageReader(int language = 0);
 
   // Empty once the pages are rendered; otherwise why they are not.
   const std::string& Error() const { return error_; }
@@ -32,6 +35,11 @@ class PageReader {
   int PageShown(const Picture& window) const;
   // The share of a page's steady pixels that the picture shows, 0..1.
   double Match(const Picture& window, int page) const;
+
+  // The share of a control's pixels on `page` that the picture shows as
+  // this reader rendered them, 0..1: whether its text is in this reader's
+  // language (a control under the pointer looks otherwise too).
+  double MatchControl(const Picture& window, int page, const std::wstring& control) const;
 
   // The middle of a named control on its page, in window coordinates; nothing
   // for a control this reader does not know.

@@ -76,6 +76,8 @@ std::optional<Picture> RealWindowDriver::WaitForPage(int page, std::chrono::mill
   return std::nullopt;
 }
 
+void RealWindowDriver::ClickAt(Ui::Point point) { screen_.Click({window_.left + point.x, window_.top + point.y}); }
+
 bool RealWindowDriver::ClickControl(const std::wstring& name) {
   const std::optional<Ui::Point> centre = reader_.CentreOf(name);
   if (!centre) {

@@ -35,6 +35,8 @@ class RealWindowDriver {
                                      const std::function<void(const Picture&, int)>& each = {});
   // Clicks the middle of a control of the main window's layout.
   bool ClickControl(const std::wstring& name);
+  // Clicks a point of the window, in window coordinates.
+  void ClickAt(Ui::Point point);
 
   const std::string& Error() const { return error_; }
 

@@ -59,9 +59,7 @@ using TestSupport::ScopedEnvironmentVariable;
 
 const std::wstring kSep(1, Utils::kPathSeparator);
 
-#ifndef _WIN32
 std::string Narrow(const std::wstring& text) { return Utils::ToNarrow(text, Utils::kCodePageUtf8); }
-#endif
 
 // The system the pictures come from, for their file names.
 std::string SystemName() {
@@ -149,6 +147,8 @@ class RealWindowTest : public ::testing::Test {
     ASSERT_FALSE(xvfb_->Name().empty()) << "Xvfb did not start";
     environment_.push_back(std::make_unique<ScopedEnvironmentVariable>("DISPLAY", xvfb_->Name()));
     environment_.push_back(std::make_unique<ScopedEnvironmentVariable>("SDL_VIDEODRIVER", std::string("x11")));
+    // An English system: the program speaks English unless told otherwise.
+    environment_.push_back(std::make_unique<ScopedEnvironmentVariable>("LC_ALL", std::string("en_US.UTF-8")));
     // The program's lock, records, analytics state and default folder stay
     // inside this test's folder.
     // Laid out as a user's home is, since the custom page shows the folder.
@@ -275,6 +275,8 @@ TEST_F(RealWindowTest, OneClickInstallationThroughTheProgramsOwnWindow) {
   EXPECT_FALSE(Utils::FileExists(installed_ + kSep + L"__Package_Talvorin.exe"));
   EXPECT_TRUE(Utils::FileExists(installed_ + kSep + L"set.ini"));
   EXPECT_EQ(RecordedValue(L"UnInstallEp"), installed_ + kSep + L"uninst.ep");
+  // The package installed the product in the language the window spoke.
+  EXPECT_EQ(TestSupport::ReadFileBytes(installed_ + kSep + L"config.ini"), "[Install]\nLanguage=en-US\n");
 
   // Its button starts the product and ends the program.
   ASSERT_TRUE(driver.ClickControl(L"openProduceBtn"));
@@ -346,6 +348,69 @@ TEST_F(RealWindowTest, CustomInstallationByKeyboardAloneThroughTheProgramsOwnWin
   EXPECT_EQ(Collector::Shared().EventNames(eventsId_),
             (std::vector<std::string>{"自定义安装", "自定义安装_立即安装", "安装中", "下载器启动", "开始下载大包",
                                       "大包下载完毕", "安装成功", "立即体验"}));
+}
+
+// "-language=3" starts the window in Indonesian; the combo box then switches
+// it to Japanese, which the visible page and the next page speak at once and
+// the package receives.
+TEST_F(RealWindowTest, TheLanguageOfTheCommandLineAndOfTheComboBox) {
+  const PageReader indonesian(3);
+  const PageReader japanese(9);
+  ASSERT_EQ(indonesian.Error(), "");
+  ASSERT_EQ(japanese.Error(), "");
+  const std::optional<Ui::Rect> combo = japanese.RectOf(L"languageCombo");
+  ASSERT_TRUE(combo) << "the skin has no language combo box";
+  const Budget budget(100s);
+  ProgramRun run;
+  run.Start(L"\"" + program_ + L"\" -language=3");
+  RealWindowDriver inIndonesian(*screen_, indonesian, run.ProcessId(), [&] { return run.Running(); });
+  ASSERT_TRUE(inIndonesian.WaitForWindow(budget.Limit(40s))) << inIndonesian.Error();
+  ASSERT_TRUE(inIndonesian.WaitForPage(0, budget.Limit(20s))) << inIndonesian.Error();
+  // Its buttons say what the Indonesian texts say, not the English ones. The
+  // pointer goes to an empty spot first, so that no button shows hovered.
+  const Ui::Point away{inIndonesian.WindowRect().left + 4, inIndonesian.WindowRect().top + 300};
+  screen_->MovePointer(away);
+  RealWindow::PollUntil([&] { return indonesian.MatchControl(inIndonesian.Look(), 0, L"defaultInstallBtn") >= 0.995; }, 10s);
+  Picture look = inIndonesian.Look();
+  for (const wchar_t* control : {L"defaultInstallBtn", L"customeBtn", L"lbLanguage"}) {
+    EXPECT_GE(indonesian.MatchControl(look, 0, control), 0.995) << Narrow(control);
+    EXPECT_LT(reader_.MatchControl(look, 0, control), 0.99) << Narrow(control) << " looks English";
+  }
+
+  // The list opens under the box; 日本語 is its tenth item (24 pixels each).
+  ASSERT_TRUE(inIndonesian.ClickControl(L"languageCombo"));
+  std::this_thread::sleep_for(500ms);  // the list is drawn before it is clicked
+  inIndonesian.ClickAt({(combo->left + combo->right) / 2, combo->bottom + 1 + 9 * 24 + 12});
+  RealWindowDriver inJapanese(*screen_, japanese, run.ProcessId(), [&] { return run.Running(); });
+  ASSERT_TRUE(inJapanese.WaitForWindow(budget.Limit(20s))) << inJapanese.Error();
+  std::optional<Picture> shown = inJapanese.WaitForPage(0, budget.Limit(20s));
+  ASSERT_TRUE(shown) << inJapanese.Error();
+  screen_->MovePointer(away);
+  RealWindow::PollUntil([&] { return japanese.MatchControl(inJapanese.Look(), 0, L"defaultInstallBtn") >= 0.995; }, 10s);
+  look = inJapanese.Look();
+  for (const wchar_t* control : {L"defaultInstallBtn", L"customeBtn", L"lbLanguage"}) {
+    EXPECT_GE(japanese.MatchControl(look, 0, control), 0.995) << Narrow(control) << " is not Japanese";
+  }
+  ASSERT_TRUE(inJapanese.ClickControl(L"customeBtn"));
+  shown = inJapanese.WaitForPage(1, budget.Limit(20s));
+  ASSERT_TRUE(shown) << inJapanese.Error();
+  screen_->MovePointer(away);
+  RealWindow::PollUntil([&] { return japanese.MatchControl(inJapanese.Look(), 1, L"customeInstallBtn") >= 0.995; }, 10s);
+  shown = inJapanese.Look();
+  for (const wchar_t* control : {L"lbInstallPath", L"lbOtherOptions", L"customeInstallBtn"}) {
+    EXPECT_GE(japanese.MatchControl(*shown, 1, control), 0.995) << Narrow(control) << " is not Japanese";
+    EXPECT_LT(indonesian.MatchControl(*shown, 1, control), 0.99) << Narrow(control) << " is still Indonesian";
+  }
+
+  ASSERT_TRUE(inJapanese.ClickControl(L"customeInstallBtn"));
+  shown = inJapanese.WaitForPage(Installer::kPageFinished, budget.Limit(90s));
+  ASSERT_TRUE(shown) << inJapanese.Error();
+  installed_ = RecordedValue(L"InstallPath");
+  ASSERT_FALSE(installed_.empty()) << "no installation was recorded";
+  EXPECT_EQ(TestSupport::ReadFileBytes(installed_ + kSep + L"config.ini"), "[Install]\nLanguage=ja-JP\n");
+  ASSERT_TRUE(inJapanese.ClickControl(L"closebtn"));
+  const std::optional<std::uint32_t> code = run.WaitForExit(budget.Limit(30s));
+  ASSERT_TRUE(code) << "the program did not end after the finish page's close button";
 }
 
 }  // namespace
