@@ -103,7 +103,7 @@ std::string SetConfigValueInText(const std::string& text, const std::string& sec
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }
-  const std::string entry = OneLine(key) + "=" + StoredValue(OneLine(value));
+  const std::string entry = OneLine(key) + "=" + StoredValue(value);
   bool inSection = false;
   std::size_t sectionEnd = lines.size();
   bool found = false;

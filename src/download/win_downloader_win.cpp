@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "download/curl_client.h"
 #include "download/download_failure.h"
 #include "download/win_downloader.h"
 #include "support/debug_log.h"
@@ -136,6 +137,20 @@ DownloadFailure ClassifyServiceResult(HRESULT result, DWORD responseCode, const 
   return failure;
 }
 
+// Not every version of the service reports the redirects it follows (Wine's
+// never does), and the digest lives in the address they end at: a header
+// request follows them again. An answer that cannot be had leaves the
+// address as it was, which the verification then treats as carrying none.
+std::string AddressAfterRedirects(const std::wstring& url, const std::wstring& localPath) {
+  const std::string address = Utils::ToNarrow(url, Utils::kCodePageUtf8);
+  if (!Utils::StartsWith(url, L"http")) return address;
+  CurlClient probe(url, localPath + L".probe", nullptr, nullptr);
+  const std::string final = probe.GetRealUrl_Str(address);
+  DEBUG_LOG(L"no redirect reported by the service; the address ends at %s",
+            Utils::ToWide(final, Utils::kCodePageUtf8).c_str());
+  return final;
+}
+
 }  // namespace
 
 CWinDownloader::CWinDownloader(NotifyCallback callback, const std::wstring& url,
@@ -191,7 +206,9 @@ void CWinDownloader::WorkerBody() {
       if (result == S_OK && !MoveFileExW(side.c_str(), localPath_.c_str(), MOVEFILE_REPLACE_EXISTING))
         result = HRESULT_FROM_WIN32(GetLastError());
       if (result == S_OK) {
-        FinishVerified(Utils::ToNarrow(bindCallback_->finalAddress, Utils::kCodePageUtf8));
+        std::string finalAddress = Utils::ToNarrow(bindCallback_->finalAddress, Utils::kCodePageUtf8);
+        if (bindCallback_->finalAddress == address) finalAddress = AddressAfterRedirects(url_, localPath_);
+        FinishVerified(finalAddress);
         done = true;
         break;
       }
