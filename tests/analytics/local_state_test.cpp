@@ -219,7 +219,9 @@ TEST(ConfigFile, WritesAreWholeOneLinePerValueAndKeepAByteOrderMark) {
   EXPECT_EQ(ReadConfigValue(file, "Base", "DistinctId"), "KEEP-ME");
   ASSERT_TRUE(WriteConfigValues(file, "Base", {{"UserId", "a\r\n[Base]\nDistinctId=evil"}}));
   EXPECT_EQ(TestSupport::ReadFileBytes(dir.File(L"c.ini")),
-            "\xEF\xBB\xBF[Base]\r\nDistinctId=KEEP-ME\r\nUserId=a  [Base] DistinctId=evil\r\n");
+            "\xEF\xBB\xBF[Base]\r\nDistinctId=KEEP-ME\r\nUserId=a\r [Base] DistinctId=evil\r\n");
+  // A carriage return alone ends no line for the reader, so it stays.
+  EXPECT_EQ(ReadConfigValue(file, "Base", "UserId"), "a\r [Base] DistinctId=evil");
   EXPECT_EQ(ReadConfigValue(file, "Base", "DistinctId"), "KEEP-ME");
   EXPECT_FALSE(Utils::FileExists(dir.File(L"c.ini.new")));
 

@@ -8,6 +8,7 @@
 #include "analytics/sdk/record_queue.h"
 
 #include "analytics/collector_fixture.h"
+#include "analytics/sdk/batch_encoding.h"
 #include "analytics/sdk/record_builder.h"
 #include "package_server_fixture.h"
 #include "support/debug_log.h"
@@ -230,7 +231,8 @@ TEST_F(RecordQueueTest, ClosingDuringASendKeepsTheBatchForTheNextRun) {
 TEST_F(RecordQueueTest, AnswerBodiesAreReadUpTo64KiB) {
   const std::string id = TestSupport::PackageServer::NewId("big-body");
   const zv_transport::HttpResponse failed =
-      zv_transport::PostBatchBody({collector().CollectUrl(id + ";status=500;body=3000000"), ""}, "data=x", {});
+      zv_transport::PostBatchBody({collector().CollectUrl(id + ";status=500;body=3000000"), ""},
+                                  *zv_transport::EncodeBatchBody("[" + Record(1) + "]"), {});
   EXPECT_EQ(failed.status, 500);
   EXPECT_EQ(failed.body, std::string(64 * 1024, 'f'));
   RecordQueue failing({collector().CollectUrl(id + ";status=500;body=3000000"), ""}, "");

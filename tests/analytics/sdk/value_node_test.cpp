@@ -331,7 +331,9 @@ TEST(RecordBuilder, NestedKeysAreCheckedAndEscaped) {
     properties.SetObject("outer", deeper);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "The Property Key need to be a valid variable name.\n");
     const auto record = BuildRecord(RecordInput{"track", "E", properties, "d", ""}, context);
-    if (record) EXPECT_EQ(record->ToJson().find(key), std::string::npos) << key;
+    if (record) {
+      EXPECT_EQ(record->ToJson().find(key), std::string::npos) << key;
+    }
   }
   zv_transport::utils::ObjectNode odd;
   odd.Set("a\"b\\", zv_transport::utils::ValueNode::Bool(true));
