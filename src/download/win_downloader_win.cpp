@@ -112,6 +112,9 @@ DownloadFailure ClassifyServiceResult(HRESULT result, DWORD responseCode, const 
     case 0x800C0007u:  // INET_E_DATA_NOT_AVAILABLE
       failure.kind = FailureClass::kConnectionRefused;
       break;
+    case 0x800C0008u:  // INET_E_DOWNLOAD_FAILURE: Wine's answer to a refused connection
+      if (responseCode == 0) failure.kind = FailureClass::kConnectionRefused;
+      break;
     case 0x800C000Bu:  // INET_E_CONNECTION_TIMEOUT
       failure.kind = FailureClass::kTimedOut;
       break;

@@ -191,7 +191,8 @@ TEST_F(WinDownloaderTest, FailsThreeTimesOneSecondApart) {
     std::wstring engine;
     const DownloadFailure failure = ParseFailureNotificationText(all.back().text, &engine);
     EXPECT_EQ(engine, L"URLDownloadToFile");
-    EXPECT_STREQ(FailureClassKey(failure.kind), c.failure);
+    EXPECT_STREQ(FailureClassKey(failure.kind), c.failure)
+        << "the result was 0x" << std::hex << static_cast<std::uint32_t>(static_cast<std::int32_t>(all.back().value));
     EXPECT_EQ(failure.host, L"127.0.0.1");
     if (c.gets > 0) {
       const auto log = server_.RequestLog(c.url.find(errorId) != std::string::npos ? errorId : id);
