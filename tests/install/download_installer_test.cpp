@@ -100,7 +100,7 @@ TEST_F(CDownloadInstallerTest, FreshInstallation) {
   const std::wstring folder = temp.File(L"Program Files") + kSep + L"Talvorin";
   InstallRecorder recorder;
   // Paced, so that the download lasts long enough to report its progress.
-  const std::vector<Received> got = Install({PackageUrl(";throttle=4000000"), L"", folder}, recorder);
+  const std::vector<Received> got = Install({PackageUrl(";throttle=1000000"), L"", folder}, recorder);
   ASSERT_FALSE(got.empty());
   EXPECT_EQ(got.front().code, 1001);
   EXPECT_EQ(recorder.CodesWithoutProgress(),

@@ -26,7 +26,7 @@ int RunProduct(const Arguments& arguments) {
   }
   const std::string marker = ArgumentValue(arguments, "-stay-while=");
   if (marker.empty()) {
-    std::ofstream(OwnExecutable().parent_path() / "product-starts.txt", std::ios::app) << "started\n";
+    std::ofstream(OwnExecutable().parent_path() / "product-starts.txt", std::ios::app | std::ios::binary) << "started\n";
     std::printf("Talvorin demo product\n");
     return 0;
   }
