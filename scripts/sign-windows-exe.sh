@@ -18,6 +18,9 @@ else
   mkdir -p "$certs"
   pfx="$certs/test-signer.pfx"
   password=talvorin-test
+  # Two programs signed at once make the certificates once.
+  exec 9>"$certs/.lock"
+  flock 9
   if [ ! -s "$pfx" ]; then
     (
       cd "$certs"
@@ -35,6 +38,7 @@ else
       mv test-signer.pfx.tmp test-signer.pfx
     )
   fi
+  flock -u 9
 fi
 
 # A second run on an already signed file replaces its signature.

@@ -155,6 +155,7 @@ void InstallerSettings::ReadSettingsFile(const std::wstring& executablePath) {
   instCmd = text(L"InstCmd", L"");
   caBundle = text(L"CaBundle", L"");
   requireDigest = text(L"RequireDigest", L"false") == L"true";
+  packagePublisher = text(L"PackagePublisher", L"");
   analyticsServerUrl = text(L"AnalyticsServerUrl", L"");
   locationServiceUrl = text(L"LocationServiceUrl", L"");
   proxyUrl = text(L"ProxyUrl", L"");

@@ -66,6 +66,10 @@ struct InstallerSettings {
   // "RequireDigest": a package whose final address carries no digest is
   // refused before it runs, instead of being installed unverified.
   bool requireDigest = false;
+  // "PackagePublisher": when set, the package runs only with a valid
+  // Authenticode signature whose signer's common name is this value
+  // (Windows; elsewhere it is ignored with a log line).
+  std::wstring packagePublisher;
   // Where analytics batches are posted and where the location-and-time
   // service answers. Empty: nothing is sent, every record stays staged.
   std::wstring analyticsServerUrl;

@@ -42,12 +42,14 @@ inline constexpr TextRef kTextTipCaption{110, L"温馨提示"};
 // Failures the package runner reports in its own words.
 inline constexpr TextRef kTextPackageCrashed{111, L"安装包异常退出"};
 inline constexpr TextRef kTextPackageFailed{112, L"安装包安装失败"};
+// A package refused by "PackagePublisher": "%1" is the expected publisher.
+inline constexpr TextRef kTextPublisherRefused{113, L"安装包没有“%1”的有效数字签名，未运行安装包"};
 
 inline constexpr TextRef kWindowTexts[] = {
     kTextProductRunning,    kTextInvalidPath,      kTextPoorNetwork,  kTextInstallFailed,
     kTextNoSpace,           kTextMessageCaption,   kTextChooseFolder, kTextProgressShortWait,
     kTextProgressLongWait,  kTextDialogTitle,      kTextTipCaption,   kTextPackageCrashed,
-    kTextPackageFailed,
+    kTextPackageFailed,     kTextPublisherRefused,
 };
 
 // ---- the console: "%1", "%2" stand for the values -------------------------------------

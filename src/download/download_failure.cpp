@@ -50,6 +50,8 @@ constexpr FailureTexts kFailureTexts[] = {
      "The proxy {host} refused the connection or could not be reached."},
     {FailureClass::kProxyAuth, "proxy-auth", L"代理服务器{host}需要身份验证",
      "The proxy {host} wants authentication."},
+    {FailureClass::kPublisherRefused, "publisher-refused", L"安装包没有{host}的有效签名，未运行",
+     "The package does not carry a valid signature of the publisher {host}, so it was not run."},
 };
 
 const FailureTexts& TextsOf(FailureClass kind) {
@@ -183,7 +185,8 @@ DownloadFailure ParseFailureNotificationText(const std::wstring& text, std::wstr
 std::wstring FailureSummary(const DownloadFailure& failure) {
   std::wstring summary = Utils::ToWide(FailureClassKey(failure.kind), Utils::kCodePageUtf8);
   if (failure.status != 0) summary += L" " + std::to_wstring(failure.status);
-  if (!failure.host.empty()) summary += L" from " + failure.host;
+  if (!failure.host.empty())
+    summary += (failure.kind == FailureClass::kPublisherRefused ? L" of " : L" from ") + failure.host;
   if (!failure.folder.empty()) summary += L" in " + failure.folder;
   return summary;
 }

@@ -23,11 +23,13 @@ enum class FailureClass : std::int32_t {
   kNotWritable,        // the target folder cannot be written
   kProxyRefused,       // the proxy refused the connection or could not be reached
   kProxyAuth,          // the proxy wants authentication
+  kPublisherRefused,   // the package lacks a valid signature of the configured publisher
 };
 
 struct DownloadFailure {
   FailureClass kind = FailureClass::kUnknown;
-  std::wstring host;    // the server (or proxy) concerned, when known
+  std::wstring host;    // the server (or proxy) concerned, when known; the
+                        // expected publisher of kPublisherRefused
   long status = 0;      // the HTTP status of kHttpStatus
   std::wstring folder;  // the folder of kDiskFull and kNotWritable
 };

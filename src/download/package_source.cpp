@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <utility>
 #include <vector>
 
 #include "download/mirror_downloader.h"
 #include "download/offline_package.h"
+#include "download/publisher_check.h"
 #include "support/debug_log.h"
 #include "support/file_system.h"
 #include "support/process_info.h"
@@ -48,9 +50,11 @@ std::wstring OfflinePackageFile(const Installer::InstallerSettings& settings, co
   return beside;
 }
 
-std::unique_ptr<CDownloader> CreatePackageSource(const Installer::InstallerSettings& settings,
-                                                 NotifyCallback callback, const std::wstring& url,
-                                                 const std::wstring& localPath) {
+namespace {
+
+std::unique_ptr<CDownloader> CreateUncheckedSource(const Installer::InstallerSettings& settings,
+                                                   NotifyCallback callback, const std::wstring& url,
+                                                   const std::wstring& localPath) {
   std::unique_ptr<CDownloader> network;
   if (settings.mirrorUrls.empty()) {
     network = CreateDownloader(settings.downloadType, callback, url, localPath);
@@ -70,4 +74,16 @@ std::unique_ptr<CDownloader> CreatePackageSource(const Installer::InstallerSetti
   DEBUG_LOG(L"offline package %s (%s)", offline.c_str(), source.chosenByUser ? L"chosen" : L"found beside the installer");
   return std::make_unique<COfflinePackage>(std::move(callback), std::move(source), localPath,
                                            source.chosenByUser ? nullptr : std::move(network));
+}
+
+}  // namespace
+
+std::unique_ptr<CDownloader> CreatePackageSource(const Installer::InstallerSettings& settings,
+                                                 NotifyCallback callback, const std::wstring& url,
+                                                 const std::wstring& localPath) {
+  if (Utils::Trim(settings.packagePublisher).empty())
+    return CreateUncheckedSource(settings, std::move(callback), url, localPath);
+  return std::make_unique<CPublisherCheck>(
+      std::move(callback), settings.packagePublisher, localPath,
+      [&](NotifyCallback checked) { return CreateUncheckedSource(settings, std::move(checked), url, localPath); });
 }

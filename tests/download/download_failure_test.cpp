@@ -67,7 +67,7 @@ TEST(DownloadFailureTest, LibcurlResultsByClass) {
 // What travels in the notification comes back whole, and every class has
 // words for a person: with the host, status or folder, and never a bare code.
 TEST(DownloadFailureTest, NotificationTextAndWordsForEveryClass) {
-  for (int k = 0; k <= static_cast<int>(FailureClass::kProxyAuth); ++k) {
+  for (int k = 0; k <= static_cast<int>(FailureClass::kPublisherRefused); ++k) {
     DownloadFailure failure;
     failure.kind = static_cast<FailureClass>(k);
     failure.host = L"pkg.example";

@@ -5,20 +5,27 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "app/installer_settings.h"
+#include "download/download_failure.h"
 #include "install/file_operations.h"
 #include "install/install_recorder.h"
 #include "install/installation_records.h"
 #include "package_server_fixture.h"
 #include "support/child_process.h"
+#include "support/debug_log.h"
 #include "support/file_system.h"
 #include "support/system_probes.h"
 #include "support/process_info.h"
 #include "support/text.h"
 #include "test_support.h"
+#ifdef _WIN32
+#include "signing_root.h"
+#endif
 
 namespace {
 
@@ -316,6 +323,72 @@ TEST_F(CDownloadInstallerTest, WaitForTheProductCanBeCancelled) {
   product.Close();
   EXPECT_TRUE(recorder.All().empty());
   EXPECT_TRUE(Utils::DirectoryExists(oldFolder));
+}
+
+// "PackagePublisher" with the real demo package, downloaded from the package
+// server and run as a real child process when it passes.
+class SignedPackageInstallTest : public CDownloadInstallerTest {};
+
+TEST_F(SignedPackageInstallTest, OnlyThePublishersPackageRuns) {
+  settings.settings.packagePublisher = L"Talvorin Test Publisher";
+  struct Case {
+    std::string file;
+    bool installs;
+  };
+#ifdef _WIN32
+  // The root is trusted for the whole test: the package signed by the test
+  // publisher installs; unsigned, altered after signing, or signed by
+  // another publisher, it never runs.
+  TestSupport::TrustedSigningRoot root;
+  ASSERT_EQ(root.Error(), "");
+  const Case cases[] = {
+      {"talvorin-demo-package-signed.exe", true},
+      {"talvorin-demo-package.exe", false},
+      {"talvorin-demo-package-altered.exe", false},
+      {"talvorin-demo-package-other-publisher.exe", false},
+  };
+#else
+  // Signatures are not verified here: the key is ignored with a log line.
+  const Case cases[] = {{TestSupport::DemoPackageFileName(), true}};
+#endif
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::wstring folder = temp.File(Wide(c.file));
+    std::vector<std::wstring> lines;
+    std::mutex linesMutex;
+    InstallRecorder recorder;
+    {
+      Utils::LogCapture capture([&](const std::wstring& line) {
+        std::lock_guard<std::mutex> lock(linesMutex);
+        lines.push_back(line);
+      });
+      const std::wstring url =
+          Wide(PackageServer::Shared().EntryUrl(PackageServer::NewId("publisher") + ";file=" + c.file));
+      Install({url, L"", folder}, recorder);
+    }
+    auto logged = [&](const std::wstring& text) {
+      return std::any_of(lines.begin(), lines.end(),
+                         [&](const std::wstring& line) { return line.find(text) != std::wstring::npos; });
+    };
+    EXPECT_FALSE(Utils::FileExists(PackageIn(folder)));
+    if (c.installs) {
+      EXPECT_EQ(recorder.CodesWithoutProgress().back(), 2003);
+      EXPECT_TRUE(Utils::FileExists(folder + kSep + L"talvorin..exe"));
+#ifdef _WIN32
+      EXPECT_TRUE(logged(L"signed by the publisher \"Talvorin Test Publisher\""));
+#else
+      EXPECT_TRUE(logged(L"PackagePublisher \"Talvorin Test Publisher\" is ignored"));
+#endif
+      continue;
+    }
+    EXPECT_EQ(recorder.CodesWithoutProgress(), (std::vector<std::int32_t>{1001, 1004}));
+    const DownloadFailure failure = ParseFailureNotificationText(recorder.TextOf(1004));
+    EXPECT_EQ(failure.kind, FailureClass::kPublisherRefused);
+    EXPECT_EQ(failure.host, L"Talvorin Test Publisher");
+    EXPECT_TRUE(recorder.With(2001).empty()) << "the package never started";
+    EXPECT_FALSE(Utils::FileExists(folder + kSep + L"talvorin..exe"));
+    EXPECT_TRUE(logged(L"the package is refused"));
+  }
 }
 
 }  // namespace

@@ -146,6 +146,14 @@ void CMainWnd::OnDownloadFailed(const NotifyMessage& m) {
   ReportDownloadFailure(m.value, m.text, installer_->PackagePath(), group_);
   // A failure of unknown cause keeps the dialog's own words.
   const DownloadFailure failure = ParseFailureNotificationText(m.text);
+  if (failure.kind == FailureClass::kPublisherRefused) {
+    // Another try would fetch the same refused package: a notice, not the
+    // network dialog's offer to try again.
+    Ask(kMessageBox2, FormatText(Tr(kTextPublisherRefused), {failure.host}), Tr(kTextTipCaption));
+    if (existingInstallFound_) Close(1);
+    if (!IsClosed()) ShowPage(previousPage_);
+    return;
+  }
   const int answer =
       Ask(kNetworkTip, failure.kind == FailureClass::kUnknown ? std::wstring() : FailureWindowText(failure));
   if (answer == kDialogCancel) {

@@ -189,7 +189,7 @@ TEST_F(LanguageFitTest, EveryTextFitsOnEveryPageAndInEveryDialog) {
         {Installer::kMessageBox1, {Installer::kTextProductRunning, {0, L"Talvorin 1.0"}}, Installer::kTextMessageCaption},
         {Installer::kMessageBox2,
          {Installer::kTextInvalidPath, Installer::kTextNoSpace, Installer::kTextPoorNetwork, Installer::kTextInstallFailed,
-          Installer::kTextPackageCrashed, Installer::kTextPackageFailed},
+          Installer::kTextPackageCrashed, Installer::kTextPackageFailed, Installer::kTextPublisherRefused},
          Installer::kTextTipCaption},
         {Installer::kExitTip, {}, {}},
         {Installer::kNetworkTip, {}, {}},
@@ -213,7 +213,10 @@ TEST_F(LanguageFitTest, EveryTextFitsOnEveryPageAndInEveryDialog) {
         }
       }
       for (const Installer::TextRef& text : shown.texts) {
-        dialog.FindControl(L"textLbl")->SetText(text.id == 0 ? std::wstring(text.fallback) : window_.Tr(text));
+        // A publisher's name as long as a real one stands for "%1".
+        dialog.FindControl(L"textLbl")->SetText(
+            text.id == 0 ? std::wstring(text.fallback)
+                         : Installer::FormatText(window_.Tr(text), {L"Talvorin Software Publishing Ltd."}));
         ExpectAllFit(dialog, where + " text " + std::to_string(text.id));
       }
       if (shown.layout == std::wstring(Installer::kExitTip)) Keep(dialog, "lang-" + locale + "-exit");

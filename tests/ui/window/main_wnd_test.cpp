@@ -353,6 +353,37 @@ TEST_F(MainWndTest, FailedDownloadRetriedFromTheCustomPageThenPutOff) {
   EXPECT_FALSE(Utils::FileExists(chosen + kSep + L"Talvorin" + kSep + L"__Package_Talvorin.exe"));
 }
 
+#ifdef _WIN32
+// A package without the signature "PackagePublisher" asks for (the demo
+// package as built is unsigned) never runs: the window says why in a notice
+// instead of offering to download the same package again.
+TEST_F(MainWndTest, PackageWithoutThePublishersSignatureIsRefusedWithANotice) {
+  Installer::TheInstallerSettings().packagePublisher = L"Talvorin Test Publisher";
+  driver.Answer(Installer::kExitTip, {L"okBtn"});
+  bool clicked = false, closing = false;
+  driver.OnIdle([&](CMainWnd& w, Ui::OffscreenHost& h) {
+    if (w.CurrentPage() == Installer::kPageStart && !clicked) {
+      clicked = true;
+      return h.ClickControl(L"defaultInstallBtn");
+    }
+    if (w.CurrentPage() == Installer::kPageStart && !driver.Dialogs().empty() && !closing) {
+      closing = true;
+      return h.ClickControl(L"closebtn");
+    }
+    return false;
+  });
+  EXPECT_EQ(driver.Run(), 1);
+  ASSERT_EQ(driver.Dialogs().size(), 2u);
+  EXPECT_EQ(driver.Dialogs()[0].layout, Installer::kMessageBox2);
+  EXPECT_EQ(driver.Dialogs()[0].text, L"安装包没有“Talvorin Test Publisher”的有效数字签名，未运行安装包");
+  EXPECT_EQ(driver.Dialogs()[0].mainPage, Installer::kPageInstalling);
+  EXPECT_EQ(driver.Dialogs()[1].layout, Installer::kExitTip);
+  const std::vector<std::string> events = Events();
+  EXPECT_EQ(Count(events, "下载失败原因"), 1u);
+  EXPECT_EQ(Count(events, "安装成功"), 0u);
+}
+#endif
+
 // The system downloader fails its three tries; the dialog names the cause,
 // and the user's retry runs a new attempt on the same downloader, which
 // installs.
