@@ -11,6 +11,8 @@ cmake --build "$root/build/bench" -j "$(nproc)"
 "$root/build/bench/bin/file_md5_bench" "$@"
 "$root/build/bench/bin/skin_archive_bench" "$@"
 "$root/build/bench/bin/download_bench" "$@"
+# The verified download with a SHA-256 final address against curl and sha256sum.
+"$root/build/bench/bin/download_bench" sha256 "$@"
 "$root/build/bench/bin/analytics_bench"
 "$root/build/bench/bin/ui_render_bench" "$@"
 "$root/build/bench/bin/ui_window_bench" "$@"

@@ -2,9 +2,16 @@
 // packages from the same nginx on loopback in the same run.
 //
 //   download_bench [size-in-MiB] [rounds]
+//   download_bench sha256 [size-in-MiB] [rounds]
 //
 // size-in-MiB: 256 or 1024 runs that package only; absent (or 0) runs both.
 // rounds: rounds of every measurement (default 3); the best wall time counts.
+//
+// "sha256" measures the verified download alone: one stream (type 1) from a
+// final address whose digest segment is the package's SHA-256 (64 digits),
+// which it hashes while receiving, against `curl` of the same address and
+// `sha256sum` of the same bytes, in the same rounds. Its floor is the larger
+// of the bare transfer and the bare hash; the goal is at most 1.05x that.
 //
 // Every download is a child process measured from fork to wait4: wall time,
 // user+system CPU seconds and peak resident memory (ru_maxrss). The packages
@@ -18,7 +25,9 @@
 //   - two ranges (download type 3) within 1.1x aria2c's wall time;
 //   - with 20 MiB/s per connection, two ranges at most 0.55x one stream's time;
 //   - CPU seconds per GiB at most 1.2x curl's;
-//   - peak RSS flat in the package size (1 GiB run at most 1.1x the 256 MiB run).
+//   - peak RSS flat in the package size (1 GiB run at most 1.1x the 256 MiB run);
+//   - "sha256": the verified download at most 1.05x the larger of curl's and
+//     sha256sum's wall time (openssl's hash is printed beside it as context).
 // A missed goal is reported, not turned into a failure; the exit status is
 // non-zero only when the harness cannot run or a download fails or delivers
 // the wrong bytes.
@@ -54,6 +63,7 @@
 
 #include "bench_files.h"
 #include "support/digest.h"
+#include "support/sha256.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -242,6 +252,7 @@ struct Package {
   int mebibytes = 0;
   fs::path file;          // in the data folder
   std::string md5;
+  std::string sha256;      // filled for the "sha256" run only
   std::string servedName;  // the file name in the final address
   std::string route;       // the configured address's path, redirected to "/<md5>/<name>"
 };
@@ -281,16 +292,20 @@ class Nginx {
     // The www folder holds "<md5>/<name>" as links to the packages, so the
     // packages stay where later runs find them again.
     std::map<int, std::string> paths{{256, "/not-prepared"}, {1024, "/not-prepared"}};
+    std::map<int, std::string> shaPaths = paths;
     for (const auto& package : packages) {
-      const fs::path folder = prefix_ / "www" / package.md5;
-      fs::create_directories(folder, error);
-      fs::create_symlink(fs::absolute(package.file), folder / package.servedName, error);
-      if (error) {
-        std::fprintf(stderr, "cannot link %s into %s: %s\n", package.file.c_str(), folder.c_str(),
-                     error.message().c_str());
-        return false;
+      for (const std::string* digest : {&package.md5, &package.sha256}) {
+        if (digest->empty()) continue;
+        const fs::path folder = prefix_ / "www" / *digest;
+        fs::create_directories(folder, error);
+        fs::create_symlink(fs::absolute(package.file), folder / package.servedName, error);
+        if (error) {
+          std::fprintf(stderr, "cannot link %s into %s: %s\n", package.file.c_str(), folder.c_str(),
+                       error.message().c_str());
+          return false;
+        }
+        (digest == &package.md5 ? paths : shaPaths)[package.mebibytes] = "/" + *digest + "/" + package.servedName;
       }
-      paths[package.mebibytes] = "/" + package.md5 + "/" + package.servedName;
     }
     ReplaceAll(config, "@USER_LINE@",
                geteuid() == 0 ? "user root;  # the packages may sit in folders only root can enter"
@@ -300,6 +315,8 @@ class Nginx {
     ReplaceAll(config, "@SLOW_PORT@", std::to_string(slowPort_));
     ReplaceAll(config, "@PATH_256@", paths[256]);
     ReplaceAll(config, "@PATH_1024@", paths[1024]);
+    ReplaceAll(config, "@SHA_PATH_256@", shaPaths[256]);
+    ReplaceAll(config, "@SHA_PATH_1024@", shaPaths[1024]);
     std::ofstream(prefix_ / "nginx.conf") << config;
 
     const std::string prefixArg = prefix_.string() + "/";
@@ -367,6 +384,10 @@ class Nginx {
 
   std::string Url(bool slow, const Package& package) const {
     return "http://127.0.0.1:" + std::to_string(slow ? slowPort_ : port_) + package.route;
+  }
+  // The entry address whose final address carries the package's SHA-256.
+  std::string Sha256Url(const Package& package) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + "/sha256" + package.route;
   }
   const fs::path& Prefix() const { return prefix_; }
 
@@ -487,13 +508,138 @@ std::string Figures(const char* format, double a, double b) {
   return text;
 }
 
+
+// ---------------------------------------------------------------- sha256 run
+
+std::string FileSha256(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  Utils::Sha256 hash;
+  std::vector<char> buffer(1 << 20);
+  while (in) {
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    if (in.gcount() > 0) hash.Update(buffer.data(), static_cast<std::size_t>(in.gcount()));
+  }
+  return hash.FinishHex();
+}
+
+// The verified download through one stream against its two floors, the bare
+// transfer (curl) and the bare hash (sha256sum), interleaved round by round.
+int RunSha256(const Tools& tools, const std::string& sha256sum, const std::string& nginx,
+              std::vector<Package>& packages, const fs::path& targetFolder, int rounds) {
+  for (auto& package : packages) {
+    package.sha256 = FileSha256(package.file);
+    if (package.sha256.size() != 64) {
+      std::fprintf(stderr, "cannot hash %s\n", package.file.c_str());
+      return 1;
+    }
+  }
+  Nginx server;
+  if (!server.Start(nginx, TALVORIN_NGINX_TEMPLATE, packages)) return 1;
+  const fs::path errorPath = server.Prefix() / "client.err";
+  std::printf("SHA-256 benchmark: nginx on 127.0.0.1, targets in %s, best wall time of %d round(s)\n",
+              targetFolder.c_str(), rounds);
+  // OpenSSL's own hash (the library ours uses on Linux) is context: a
+  // stricter hash floor than coreutils' sha256sum where the processor has
+  // SHA instructions.
+  enum { kBareTransfer, kBareHash, kVerified, kOpensslHash, kRuns };
+  constexpr std::array<const char*, kRuns> names{"curl -L -o (no digest)", "sha256sum of the same bytes",
+                                                 "ours, one stream, SHA-256", "openssl dgst -sha256 (context)"};
+  const std::string openssl = FindProgram("openssl");
+  const int runs = openssl.empty() ? kOpensslHash : kRuns;
+  bool broken = false;
+  std::vector<std::pair<const Package*, std::array<Result, kRuns>>> results;
+  for (const auto& package : packages) {
+    if (stopRequested) break;
+    const fs::path target = targetFolder / package.servedName;
+    const std::string url = server.Sha256Url(package);
+    std::printf("running %d MiB: %s\n", package.mebibytes, url.c_str());
+    std::fflush(stdout);
+    // Untimed: checks the route to the SHA-256 address and warms the cache.
+    const Measurement warm = RunChild({tools.client, "1", url, target.string()}, errorPath);
+    if (!warm.ok || FileSha256(target) != package.sha256) {
+      std::fprintf(stderr, "warm-up download of %s failed: %s\n", url.c_str(),
+                   warm.ok ? "wrong bytes" : warm.failure.c_str());
+      return 1;
+    }
+    ClearTargets(targetFolder, package.servedName);
+    std::array<Result, kRuns> row{};
+    for (int round = 0; round < rounds && !stopRequested; ++round) {
+      for (int who = 0; who < runs && !stopRequested; ++who) {
+        std::vector<std::string> command;
+        if (who == kBareTransfer) command = {tools.curl, "-q", "-sS", "-L", "-o", target.string(), url};
+        if (who == kBareHash) command = {sha256sum, package.file.string()};
+        if (who == kVerified) command = {tools.client, "1", url, target.string()};
+        if (who == kOpensslHash) command = {openssl, "dgst", "-sha256", package.file.string()};
+        Measurement m = RunChild(command, errorPath);
+        if (m.ok && (who == kBareTransfer || who == kVerified) && Utils::FileMd5(target.string()) != package.md5) {
+          m.ok = false;
+          m.failure = "the target's MD5 differs from the package's";
+        }
+        Record(row[static_cast<std::size_t>(who)], m);
+        ClearTargets(targetFolder, package.servedName);
+      }
+    }
+    results.push_back({&package, row});
+  }
+  server.Stop();
+  if (stopRequested) {
+    std::fprintf(stderr, "interrupted\n");
+    return 130;
+  }
+
+  std::printf("\n%-10s %-30s %8s %8s %8s %9s\n", "package", "run", "wall s", "MiB/s", "CPU s", "peak RSS");
+  for (const auto& [package, row] : results) {
+    for (int who = 0; who < runs; ++who) {
+      const Result& r = row[static_cast<std::size_t>(who)];
+      if (!Usable(r)) {
+        broken = true;
+        std::printf("%4d MiB    %-30s FAILED %d of %d: %s\n", package->mebibytes, names[static_cast<std::size_t>(who)],
+                    r.failures, r.failures + r.runs, r.lastFailure.c_str());
+        continue;
+      }
+      std::printf("%4d MiB    %-30s %8.3f %8.1f %8.3f %5.1f MiB\n", package->mebibytes,
+                  names[static_cast<std::size_t>(who)], r.bestWall, package->mebibytes / r.bestWall, r.minCpu,
+                  r.peakRss);
+    }
+  }
+  std::printf("\ngoals (ratio of our figure to the floor, measured in this run)\n");
+  for (const auto& [package, row] : results) {
+    char where[32];
+    std::snprintf(where, sizeof where, "%4d MiB", package->mebibytes);
+    const Result& transfer = row[kBareTransfer];
+    const Result& hash = row[kBareHash];
+    const Result& ours = row[kVerified];
+    const bool measurable = Usable(transfer) && Usable(hash) && Usable(ours);
+    const double floor = std::max(transfer.bestWall, hash.bestWall);
+    GoalLine(where, "verified wall time / max(curl, sha256sum)", measurable, ours.bestWall / floor, 1.05,
+             Figures("(%.3f s vs %.3f s)", ours.bestWall, floor));
+    if (measurable) {
+      std::printf("  %s  ratios: ours / curl %.3f, ours / sha256sum %.3f, ours / (curl + sha256sum) %.3f; "
+                  "CPU s: ours %.3f, curl + sha256sum %.3f\n",
+                  where, ours.bestWall / transfer.bestWall, ours.bestWall / hash.bestWall,
+                  ours.bestWall / (transfer.bestWall + hash.bestWall), ours.minCpu, transfer.minCpu + hash.minCpu);
+      const Result& strict = row[kOpensslHash];
+      if (Usable(strict)) {
+        const double strictFloor = std::max(transfer.bestWall, strict.bestWall);
+        std::printf("  %s  context: with openssl's hash as the floor, ours / max(curl, openssl) %.3f (%.3f s vs %.3f s)\n",
+                    where, ours.bestWall / strictFloor, ours.bestWall, strictFloor);
+      }
+    }
+  }
+  if (broken) std::printf("\nsome runs failed or delivered wrong bytes: see FAILED above\n");
+  return broken ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int onlySize = argc > 1 ? std::atoi(argv[1]) : 0;
-  const int rounds = std::max(1, argc > 2 ? std::atoi(argv[2]) : 3);
+  const bool sha256Run = argc > 1 && std::string(argv[1]) == "sha256";
+  const int first = sha256Run ? 2 : 1;
+  const int onlySize = argc > first ? std::atoi(argv[first]) : 0;
+  const int rounds = std::max(1, argc > first + 1 ? std::atoi(argv[first + 1]) : 3);
   if (onlySize != 0 && onlySize != 256 && onlySize != 1024) {
-    std::fprintf(stderr, "usage: %s [256|1024] [rounds]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [sha256] [256|1024] [rounds]\n", argv[0]);
     return 2;
   }
   std::vector<int> sizes;
@@ -506,7 +652,12 @@ int main(int argc, char** argv) {
   tools.md5sum = FindProgram("md5sum");
   tools.client = TALVORIN_DOWNLOAD_CLIENT;
   const std::string nginx = FindProgram("nginx", {"/usr/sbin", "/sbin"});
-  if (tools.curl.empty() || tools.aria2c.empty() || tools.md5sum.empty() || nginx.empty()) {
+  const std::string sha256sum = FindProgram("sha256sum");
+  if (sha256Run && (tools.curl.empty() || sha256sum.empty() || nginx.empty())) {
+    std::fprintf(stderr, "needs curl, sha256sum and nginx (Debian packages curl coreutils nginx)\n");
+    return 1;
+  }
+  if (!sha256Run && (tools.curl.empty() || tools.aria2c.empty() || tools.md5sum.empty() || nginx.empty())) {
     std::fprintf(stderr, "needs curl, aria2c, md5sum and nginx (Debian packages curl aria2 coreutils nginx)\n");
     return 1;
   }
@@ -557,6 +708,7 @@ int main(int argc, char** argv) {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  if (sha256Run) return RunSha256(tools, sha256sum, nginx, packages, targetFolder, rounds);
 
   Nginx server;
   if (!server.Start(nginx, TALVORIN_NGINX_TEMPLATE, packages)) return 1;
