@@ -140,18 +140,20 @@ DownloadFailure ClassifyServiceResult(HRESULT result, DWORD responseCode, const 
   return failure;
 }
 
-// Not every version of the service reports the redirects it follows (Wine's
-// never does), and the digest lives in the address they end at: a header
-// request follows them again. An answer that cannot be had leaves the
-// address as it was, which the verification then treats as carrying none.
-std::string AddressAfterRedirects(const std::wstring& url, const std::wstring& localPath) {
-  const std::string address = Utils::ToNarrow(url, Utils::kCodePageUtf8);
-  if (!Utils::StartsWith(url, L"http")) return address;
+// The digest lives in the address the redirects end at, and not every
+// version of the service reports the redirects it follows (Wine's never
+// does): one header request follows them before the transfer, which then
+// fetches that address itself, so the bytes checked are the bytes of the
+// address whose digest they are checked against. An answer that cannot be
+// had leaves the address as it was, which the verification then treats as
+// carrying none unless the service reports a redirect.
+std::wstring AddressAfterRedirects(const std::wstring& url, const std::wstring& localPath) {
+  if (!Utils::StartsWith(url, L"http")) return url;
   CurlClient probe(url, localPath + L".probe", nullptr, nullptr);
-  const std::string final = probe.GetRealUrl_Str(address);
-  DEBUG_LOG(L"no redirect reported by the service; the address ends at %s",
-            Utils::ToWide(final, Utils::kCodePageUtf8).c_str());
-  return final;
+  const std::string final = probe.GetRealUrl_Str(Utils::ToNarrow(url, Utils::kCodePageUtf8));
+  const std::wstring wide = Utils::ToWide(final, Utils::kCodePageUtf8);
+  DEBUG_LOG(L"the address ends at %s", wide.c_str());
+  return wide;
 }
 
 }  // namespace
@@ -191,7 +193,7 @@ void CWinDownloader::WorkerBody() {
     // repeat this failure.
     Notify(DL_CODE_FAIL, 1.0, L"");
   } else {
-    const std::wstring address = ServiceAddress(url_);
+    const std::wstring address = ServiceAddress(AddressAfterRedirects(url_, localPath_));
     // The service writes beside the target, which changes only once a
     // complete answer is there: a failed attempt leaves it as it was.
     const std::wstring side = localPath_ + L".part";
@@ -209,9 +211,7 @@ void CWinDownloader::WorkerBody() {
       if (result == S_OK && !MoveFileExW(side.c_str(), localPath_.c_str(), MOVEFILE_REPLACE_EXISTING))
         result = HRESULT_FROM_WIN32(GetLastError());
       if (result == S_OK) {
-        std::string finalAddress = Utils::ToNarrow(bindCallback_->finalAddress, Utils::kCodePageUtf8);
-        if (bindCallback_->finalAddress == address) finalAddress = AddressAfterRedirects(url_, localPath_);
-        FinishVerified(finalAddress);
+        FinishVerified(Utils::ToNarrow(bindCallback_->finalAddress, Utils::kCodePageUtf8));
         done = true;
         break;
       }
