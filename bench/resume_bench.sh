@@ -114,15 +114,17 @@ elapsed() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.3f", b-a}'; }
 best() { if [ -z "$1" ] || awk "BEGIN{exit !($2 < $1)}"; then echo "$2"; else echo "$1"; fi; }
 fast_bytes() { awk '$1=="GET"{s+=$3} END{print s+0}' "$work/nginx/fast.log" 2>/dev/null || echo 0; }
 
-# run_ours <home> <address> [more settings]: the unattended installation, in the background.
+# settings <address> [more lines]: the settings file beside the program.
 settings() {
   printf '[Install]\nDownloadUrl=%s\nIsEnableAppAnalytics=false\nDownloadType=1\n%s' "$1" "${2:-}" \
     >"$work/program/ZorvanInstallerConfig.ini"
 }
+# ours <home>: the unattended installation; call it in a subshell or with &.
 ours() {
   local home=$1
+  # exec: run in the background, the job's pid is the installer's own.
   XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run" \
-    "$work/program/talvorin-installer" -silent=true "-installdir=$home/Programs" >"$home/out" 2>&1
+    exec "$work/program/talvorin-installer" -silent=true "-installdir=$home/Programs" "-log=$home/run.log" >"$home/out" 2>&1
 }
 
 best_ours=""; best_aria=""; worst_fraction=0
@@ -143,7 +145,7 @@ for round in $(seq "$rounds"); do
   kept=$(stat -c %s "$part")
   settings "http://127.0.0.1:$fast_port/software/456"
   before=$(fast_bytes)
-  t0=$(now); ours "$home" || { echo "round $round: the second run failed:"; tail -n 5 "$home/out"; exit 1; }; t1=$(now)
+  t0=$(now); (ours "$home") || { echo "round $round: the second run failed ($?):"; tail -n 5 "$home/out"; grep -i "fail\|error" "$home/run.log" | tail -n 15; exit 1; }; t1=$(now)
   fetched=$(( $(fast_bytes) - before ))
   [ -f "$home/Programs/Talvorin/talvorin..exe" ] || { echo "round $round installed nothing"; exit 1; }
   best_ours=$(best "$best_ours" "$(elapsed "$t0" "$t1")")
@@ -171,7 +173,7 @@ for round in $(seq "$rounds"); do
   rm -rf "$home/Programs" "$home/config" "$home/data"; mkdir -p "$home/config" "$home/data" "$home/Programs"
   settings "http://127.0.0.1:$fast_port/software/456" "ProxyUrl=http://127.0.0.1:$proxy_port
 "
-  t0=$(now); ours "$home" || { echo "round $round: the proxied run failed"; tail -n 5 "$home/out"; exit 1; }; t1=$(now)
+  t0=$(now); (ours "$home") || { echo "round $round: the proxied run failed"; tail -n 5 "$home/out"; grep -i "fail\|error" "$home/run.log" | tail -n 15; exit 1; }; t1=$(now)
   best_proxy_ours=$(best "$best_proxy_ours" "$(elapsed "$t0" "$t1")")
   t0=$(now)
   curl -sSfL -x "http://127.0.0.1:$proxy_port" -o "$home/curl.bin" "http://127.0.0.1:$fast_port/software/456"
@@ -188,7 +190,7 @@ awk -v o="$best_ours" -v a="$best_aria" \
   'BEGIN{r=o/a; printf "  second run / aria2c: %.2f (goal at most 1.1): %s\n", r, (r<=1.1?"met":"MISSED")}'
 awk -v f="$worst_fraction" \
   'BEGIN{printf "  fetched by the second run / package (worst round): %.3f (goal at most 0.55): %s\n", f, (f<=0.55?"met":"MISSED")}'
-echo "proxy benchmark: the same package through tinyproxy on 127.0.0.1 ($proxied package requests in its log)"
+echo "proxy benchmark: the same package through tinyproxy on 127.0.0.1 ($proxied of its log lines name the package)"
 printf '  %-52s %8s s\n' "ours, one stream (unattended, to installed)" "$best_proxy_ours" \
   "curl -x" "$best_proxy_curl"
 awk -v o="$best_proxy_ours" -v c="$best_proxy_curl" \
