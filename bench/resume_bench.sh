@@ -112,7 +112,7 @@ done
 now() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.3f", b-a}'; }
 best() { if [ -z "$1" ] || awk "BEGIN{exit !($2 < $1)}"; then echo "$2"; else echo "$1"; fi; }
-fast_bytes() { awk '$1=="GET"{s+=$3} END{print s+0}' "$work/nginx/fast.log" 2>/dev/null || echo 0; }
+fast_bytes() { awk '$1=="GET"{s+=$3} END{printf "%.0f\n", s}' "$work/nginx/fast.log" 2>/dev/null || echo 0; }
 
 # settings <address> [more lines]: the settings file beside the program.
 settings() {
