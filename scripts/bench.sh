@@ -17,6 +17,7 @@ cmake --build "$root/build/bench" -j "$(nproc)"
 "$root/build/bench/bin/ui_render_bench" "$@"
 "$root/build/bench/bin/ui_window_bench" "$@"
 "$root/bench/installer_bench.sh" "$@"
+TALVORIN_BENCH_BUILD="$root/build/bench" "$root/bench/resume_bench.sh" "$@"
 # The shipped Windows exe's stripped size against a bare program with the same
 # static runtime (cross-builds the Windows libraries on first use).
 "$root/bench/windows_size_bench.sh"

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <random>
+#include <cstdlib>
 #include <sstream>
 
 #include "package-server/generated_content.h"
@@ -41,6 +42,12 @@ std::vector<std::string> PackageServer::RequestLog(const std::string& id) const 
   std::istringstream in(*body);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+std::uint64_t PackageServer::BodyBytesSent(const std::string& id) const {
+  std::string error;
+  const std::optional<std::string> body = HttpGet(BaseUrl() + "/_bytes/" + id, error);
+  return body ? std::strtoull(body->c_str(), nullptr, 10) : 0;
 }
 
 std::string PackageServer::NewId(const std::string& label) {

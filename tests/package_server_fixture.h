@@ -47,6 +47,10 @@ class PackageServer {
   // "METHOD target range" line each (range "-" when none was asked).
   std::vector<std::string> RequestLog(const std::string& id) const;
 
+  // The package bytes the server sent for a scenario id in answers to GET
+  // at the final address (ranges and cut answers count what was sent).
+  std::uint64_t BodyBytesSent(const std::string& id) const;
+
   // A scenario id that no other test, test program or earlier run has used
   // on this server: per-id counters and logs then start from nothing.
   static std::string NewId(const std::string& label);

@@ -63,7 +63,7 @@
 
 #include "bench_files.h"
 #include "support/digest.h"
-#include "support/sha256.h"
+#include "support/digest.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -512,15 +512,7 @@ std::string Figures(const char* format, double a, double b) {
 // ---------------------------------------------------------------- sha256 run
 
 std::string FileSha256(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  Utils::Sha256 hash;
-  std::vector<char> buffer(1 << 20);
-  while (in) {
-    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    if (in.gcount() > 0) hash.Update(buffer.data(), static_cast<std::size_t>(in.gcount()));
-  }
-  return hash.FinishHex();
+  return Utils::FileDigest(path.string(), Utils::HashAlgorithm::kSha256);
 }
 
 // The verified download through one stream against its two floors, the bare

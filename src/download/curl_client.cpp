@@ -48,10 +48,25 @@ struct BodySink {
   std::FILE* file = nullptr;
   BackgroundMd5* md5 = nullptr;
   int writeErrno = 0;  // why a write fell short
+  // A continued side file known by its validator only: the answer must not
+  // name another one (a server that ignores If-Range answers the range of
+  // whatever it holds now).
+  CURL* handle = nullptr;
+  const PartialIdentity* kept = nullptr;
+  bool answerChecked = false;
+  bool contradicted = false;
 };
 
 std::size_t WriteToFile(char* data, std::size_t size, std::size_t count, void* sinkData) {
   auto* sink = static_cast<BodySink*>(sinkData);
+  if (sink->kept && !sink->answerChecked) {
+    sink->answerChecked = true;
+    if (AnswerContradicts(*sink->kept, LastAnswerHeader(sink->handle, "ETag"),
+                          LastAnswerHeader(sink->handle, "Last-Modified"))) {
+      sink->contradicted = true;
+      return 0;
+    }
+  }
   errno = 0;
   const std::size_t written = std::fwrite(data, 1, size * count, sink->file);
   if (written < size * count) sink->writeErrno = errno != 0 ? errno : EIO;
@@ -78,12 +93,48 @@ void Combine(CURLcode& combined, CURLcode result) {
 
 }  // namespace
 
+std::string LastAnswerHeader(CURL* handle, const char* name) {
+  curl_header* header = nullptr;
+  if (curl_easy_header(handle, name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK || !header || !header->value)
+    return {};
+  return header->value;
+}
+
 CurlClient::CurlClient(std::wstring url_, std::wstring localPath_, void* owner_, ProgressHook hook)
     : url(std::move(url_)), localPath(std::move(localPath_)), owner(owner_), progressHook(hook) {}
 
-CurlClient::~CurlClient() {
-  abortRequested.store(true);
-  std::remove(Utils::ToNarrow(GetFilePath(true), Utils::kCodePageAnsi).c_str());
+CurlClient::~CurlClient() { abortRequested.store(true); }
+
+void CurlClient::SettlePartial(const std::string& target) {
+  PartialIdentity offered;
+  const ExpectedDigest expected = ExpectedDigestOf(realUrl);
+  if (expected.present) offered.digest = expected.hex;
+  offered.address = realUrl;
+  offered.etag = offeredEtag;
+  offered.lastModified = offeredLastModified;
+  offered.length = static_cast<std::int64_t>(fileLength);
+  offered.layout = "stream";
+  PartialIdentity kept;
+  const ResumeVerdict verdict = ReadResumeRecord(target, kept) ? DecideResume(kept, offered) : ResumeVerdict::kStartOver;
+  if (verdict == ResumeVerdict::kStartOver) {
+    DEBUG_LOG(L"no partial download of this package is kept: it starts from its first byte");
+    DeletePartials(target);
+  } else {
+    DEBUG_LOG(L"a partial download of this package is kept (known by its %s): it goes on from there",
+              verdict == ResumeVerdict::kByDigest ? L"digest" : L"validator");
+  }
+  // Before any byte arrives, so the record always names what the side file holds.
+  if (offered.CanBeResumed() && !WriteResumeRecord(target, offered))
+    DEBUG_LOG(L"the partial download's record cannot be written: a later run starts afresh");
+  partial = offered;
+  partialSettled = true;
+}
+
+void CurlClient::ForgetPartial(const std::string& target) {
+  DeletePartials(target);
+  partialSettled = false;
+  realUrl.clear();
+  fileLength = -1.0;
 }
 
 std::wstring CurlClient::GetFilePath(bool sideFile) const {
@@ -266,6 +317,7 @@ int CurlClient::Start() {
   headerStatus = 0;
   int writeErrno = 0;
   long answerStatus = 0;
+  bool contradicted = false;
 
   if (realUrl.empty() || fileLength < kMinimumLength) {
     if (CurlEasyHandle head = Head(urlNarrow)) {
@@ -275,14 +327,19 @@ int CurlClient::Start() {
       else
         realUrl.clear();
       fileLength = GetDownloadFileLength(head.get());
+      offeredEtag = LastAnswerHeader(head.get(), "ETag");
+      offeredLastModified = LastAnswerHeader(head.get(), "Last-Modified");
     }
   }
   if (realUrl.empty() || fileLength < kMinimumLength) {
+    offeredEtag.clear();
+    offeredLastModified.clear();
     realUrl = GetRealUrl_Str(urlNarrow);
     if (!realUrl.empty()) fileLength = GetDownloadFileLength_Str(realUrl);
     if (fileLength < kMinimumLength) result = kNoLength;
   }
 
+  if (result == 0 && !partialSettled) SettlePartial(localNarrow);
   if (result == 0) {
     handle = curl_easy_init();
     if (!handle) result = kNoEasyHandle;
@@ -313,6 +370,7 @@ int CurlClient::Start() {
     Combine(options, curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L));
     Combine(options, curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &WriteToFile));
     BodySink sink{file, nullptr};
+    sink.handle = handle;
     Combine(options, curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink));
     Combine(options, curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L));
     Combine(options, curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &ProgressCallback));
@@ -321,17 +379,41 @@ int CurlClient::Start() {
     Combine(options, curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds));
     Combine(options, SetCommonOptions(handle, realUrl));
     resumeOffset = SizeOfOpenFile(file);
-    if (resumeOffset > 0)
+    const std::int64_t length = static_cast<std::int64_t>(fileLength);
+    if (resumeOffset > length) {
+      // Longer than the package: not a piece of it.
+      std::fclose(file);
+      file = std::fopen(sideNarrow.c_str(), "wb+");
+      resumeOffset = file ? 0 : -1;
+      if (!file) options = CURLE_WRITE_ERROR;
+      sink.file = file;
+    }
+    const bool whole = resumeOffset == length;
+    if (resumeOffset > 0 && !whole) {
       Combine(options, curl_easy_setopt(handle, CURLOPT_RESUME_FROM_LARGE,
                                         static_cast<curl_off_t>(resumeOffset)));
+      if (partial.digest.empty() && !partial.Validator().empty()) {
+        // A package that changed since answers whole (200), which libcurl
+        // refuses for a resumed request: the side file then starts afresh.
+        headers = curl_slist_append(headers, ("If-Range: " + partial.Validator()).c_str());
+        sink.kept = &partial;
+      }
+    }
     const ExpectedDigest expected = ExpectedDigestOf(realUrl);
     if (expected.present) {
       md5 = std::make_unique<BackgroundMd5>(expected.algorithm);
       md5->FeedFilePrefix(sideNarrow, resumeOffset);
       sink.md5 = md5.get();
     }
-    result = options == CURLE_OK ? static_cast<int>(curl_easy_perform(handle)) : static_cast<int>(options);
+    if (whole) {
+      // An earlier run received every byte but ended before the rename.
+      DEBUG_LOG(L"the kept partial download is already whole");
+      result = options == CURLE_OK ? 0 : static_cast<int>(options);
+    } else {
+      result = options == CURLE_OK ? static_cast<int>(curl_easy_perform(handle)) : static_cast<int>(options);
+    }
     writeErrno = sink.writeErrno;
+    contradicted = sink.contradicted;
     long connectStatus = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &answerStatus);
     curl_easy_getinfo(handle, CURLINFO_HTTP_CONNECTCODE, &connectStatus);
@@ -361,10 +443,13 @@ int CurlClient::Start() {
     // neither removes nor renames a file that is open.
     md5.reset();
   }
-  if (result == CURLE_RANGE_ERROR) {
-    // The server will not continue the side file, so every resume would be
-    // refused the same way: the next try starts the package afresh.
-    std::remove(sideNarrow.c_str());
+  if (result == CURLE_RANGE_ERROR || contradicted) {
+    // The server will not continue the side file (or its package changed
+    // since, so If-Range brought the whole of it, or it answered with another
+    // validator): the next try asks again and starts the package afresh.
+    DEBUG_LOG(L"the server does not continue the kept partial download: it starts afresh");
+    ForgetPartial(localNarrow);
+    if (contradicted) result = CURLE_RANGE_ERROR;
   }
 
   if (result == 0) {
@@ -376,6 +461,10 @@ int CurlClient::Start() {
       errorText = Utils::ToWide(std::strerror(errno), Utils::kCodePageAnsi).substr(0, kMaxErrorTextLength);
       result = kRenameFailed;
       LOG_RESULT(result);
+    } else {
+      // Whole: nothing of it is partial any more.
+      DeleteResumeRecord(localNarrow);
+      partialSettled = false;
     }
   }
 

@@ -1,7 +1,10 @@
 // One HTTP(S) download into a local file with libcurl's easy interface: the
 // final address and length are learned first, the body goes into
-// "<target>.part" (resumed when that file already holds data) and is renamed
-// onto the target only after a transfer that ended without error.
+// "<target>.part" and is renamed onto the target only after a transfer that
+// ended without error. The side file outlives the client and the process:
+// the first Start of a client continues it when its record
+// (download/partial_download.h) shows it holds the package offered now, and
+// deletes it otherwise; later Starts of the same client continue it as is.
 #pragma once
 
 #include <curl/curl.h>
@@ -13,11 +16,16 @@
 
 #include "download/download_failure.h"
 #include "download/downloader.h"
+#include "download/partial_download.h"
 
 struct CurlEasyDeleter {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
 using CurlEasyHandle = std::unique_ptr<CURL, CurlEasyDeleter>;
+
+// A header of the last answer `handle` received (after redirects), as sent;
+// empty when absent. Also valid inside the transfer's callbacks.
+std::string LastAnswerHeader(CURL* handle, const char* name);
 
 class CurlClient {
  public:
@@ -36,8 +44,8 @@ class CurlClient {
   static constexpr long kDefaultStallSeconds = 15;
 
   CurlClient(std::wstring url, std::wstring localPath, void* owner, ProgressHook hook);
-  // Stops a transfer running on another thread at its next progress callback
-  // and deletes the side file.
+  // Stops a transfer running on another thread at its next progress callback.
+  // The side file stays for a later run.
   ~CurlClient();
   CurlClient(const CurlClient&) = delete;
   CurlClient& operator=(const CurlClient&) = delete;
@@ -89,6 +97,13 @@ class CurlClient {
   CurlEasyHandle HeaderRequest(const std::string& address, bool followRedirects, bool includeHeader,
                                CURLcode& optionResult);
   void ReportBadLengthStatus(long status);
+  // Once per client, before the first byte: continues the side file an
+  // earlier run left when its record names the package offered now,
+  // otherwise deletes it; then records the package offered now.
+  void SettlePartial(const std::string& target);
+  // What the side file is known to hold no longer holds: the next Start
+  // asks the server again and starts the package afresh.
+  void ForgetPartial(const std::string& target);
   // Narrow form of an address as libcurl gets it.
   static std::string NarrowAddress(const std::wstring& address);
 
@@ -107,6 +122,11 @@ class CurlClient {
   long stallSeconds = DownloadStallRule().seconds;
   const std::atomic<bool>* externalAbort = nullptr;
   DownloadFailure lastFailure;
+  // The validators of the last header request's answer.
+  std::string offeredEtag;
+  std::string offeredLastModified;
+  bool partialSettled = false;
+  PartialIdentity partial;  // what the side file holds, once settled
   // What the last header request met, for a failure to learn the length.
   int headerResult = 0;
   long headerStatus = 0;

@@ -7,6 +7,7 @@
 
 #include "app/installer_settings.h"
 #include "download/package_digest.h"
+#include "download/partial_download.h"
 #include "support/debug_log.h"
 #include "support/digest.h"
 #include "support/text.h"
@@ -23,7 +24,10 @@ CCurlDownloader::CCurlDownloader(NotifyCallback callback_, std::wstring url_, st
       localPath(std::move(localPath_)),
       url(std::move(url_)),
       client(url, localPath, this, &CCurlDownloader::ProgressHook) {
-  std::remove(Utils::ToNarrow(client.GetFilePath(true), Utils::kCodePageAnsi).c_str());
+  // What an earlier run received stays for this one unless it is too old to
+  // be worth keeping; whether it is this package is known only once the
+  // server has answered.
+  if (!localPath.empty()) DeleteStalePartials(Utils::ToNarrow(localPath, Utils::kCodePageAnsi));
 }
 
 CCurlDownloader::~CCurlDownloader() {
@@ -37,6 +41,8 @@ CCurlDownloader::~CCurlDownloader() {
   // Each worker waits for its predecessor, so waiting for the newest one
   // waits for them all.
   last.reset();
+  // What a later run can go on from stays; the rest goes.
+  if (!localPath.empty()) DropUnresumablePartials(Utils::ToNarrow(localPath, Utils::kCodePageAnsi));
 }
 
 void CCurlDownloader::Start() {
@@ -84,6 +90,7 @@ void CCurlDownloader::dlThreadFun() {
     if (client.AbortRequested()) return;
     budget -= result == CURLE_PARTIAL_FILE ? 1 : 2;
     if (budget < 1) {
+      DropUnresumablePartials(Utils::ToNarrow(localPath, Utils::kCodePageAnsi));
       Notify(DL_CODE_FAIL, static_cast<double>(result),
              FailureNotificationText(kEngineLibCurl, client.LastFailure()).c_str());
       return;

@@ -13,7 +13,8 @@
 
 class CCurlDownloader : public CDownloader {
  public:
-  // Deletes a side file an earlier run left, so that nothing foreign is resumed.
+  // Deletes partial files an earlier run left more than seven days ago; a
+  // younger one is continued when it holds the package offered now.
   CCurlDownloader(NotifyCallback callback, std::wstring url, std::wstring localPath);
   // Stops a running transfer and waits for every worker; after that no
   // notification arrives. Must not run on one of this downloader's workers.

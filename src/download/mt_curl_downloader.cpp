@@ -18,6 +18,7 @@
 #include "download/curl_client.h"
 #include "download/download_failure.h"
 #include "download/package_digest.h"
+#include "download/partial_download.h"
 #include "download/downloader.h"
 #include "support/curl_proxy.h"
 #include "support/debug_log.h"
@@ -124,6 +125,10 @@ struct DownloadPartNode {
   // The first range's bytes are hashed as they arrive (the others follow
   // while the parts are joined); null for the other ranges.
   BackgroundMd5* md5 = nullptr;
+  // Part files known by the server's validator only: sent back with
+  // If-Range, and an answer naming another validator is refused. Null when
+  // a digest vouches for the bytes, or nothing does.
+  const PartialIdentity* kept = nullptr;
 
   // Per transfer: where the server's answer starts in the package, and
   // whether that answer continues this range's part file.
@@ -152,6 +157,12 @@ struct CMTCurlDownloader::State {
   std::int64_t lastProgressTime = 0;
   bool retried = false;
   std::atomic<long> stallSeconds{DownloadStallRule().seconds};
+  // The validators of the length request's answer, and what the part files
+  // hold once the first attempt has compared them with the kept record.
+  std::string offeredEtag;
+  std::string offeredLastModified;
+  bool partialSettled = false;
+  PartialIdentity partial;
 
   // Lifetime of the threads: range and finishing threads count themselves
   // here, and the destructor turns `aborting` on and waits for them.
@@ -228,9 +239,37 @@ class LiveThread {
   std::shared_ptr<State> state_;
 };
 
-void DeletePartFiles(const State& state) {
-  for (std::size_t i = 0; i < kMaxRanges; ++i)
-    std::remove(CMTCurlDownloader::PartPath(state.localPath, static_cast<int>(i)).c_str());
+std::string TargetPath(const State& state) { return Utils::ToNarrow(state.localPath, Utils::kCodePageAnsi); }
+
+// The part files and their record: after a failed join nothing of them can
+// be trusted.
+void DeletePartFiles(const State& state) { DeletePartials(TargetPath(state)); }
+
+// Once per downloader, before the first byte: part files an earlier run left
+// are continued when their record names the package offered now, deleted
+// otherwise; then the package offered now is recorded.
+void SettleParts(State& state) {
+  PartialIdentity offered;
+  if (state.expected.present) offered.digest = state.expected.hex;
+  offered.address = state.realUrl;
+  offered.etag = state.offeredEtag;
+  offered.lastModified = state.offeredLastModified;
+  offered.length = state.fileLength;
+  offered.layout = "ranges";
+  const std::string target = TargetPath(state);
+  PartialIdentity kept;
+  const ResumeVerdict verdict = ReadResumeRecord(target, kept) ? DecideResume(kept, offered) : ResumeVerdict::kStartOver;
+  if (verdict == ResumeVerdict::kStartOver) {
+    DEBUG_LOG(L"no partial download of this package is kept: the ranges start from their first bytes");
+    DeletePartials(target);
+  } else {
+    DEBUG_LOG(L"partial ranges of this package are kept (known by their %s): they go on from there",
+              verdict == ResumeVerdict::kByDigest ? L"digest" : L"validator");
+  }
+  if (offered.CanBeResumed() && !WriteResumeRecord(target, offered))
+    DEBUG_LOG(L"the partial download's record cannot be written: a later run starts afresh");
+  state.partial = offered;
+  state.partialSettled = true;
 }
 
 int AbortOnly(void* clientp, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
@@ -279,6 +318,8 @@ bool GetRealDownloadUrl(State& state, const std::string& address) {
       DEBUG_LOG(L"Download File real url %s", Wide(state.realUrl).c_str());
       state.expected = ExpectedDigestOf(state.realUrl);
     }
+    state.offeredEtag = LastAnswerHeader(handle, "ETag");
+    state.offeredLastModified = LastAnswerHeader(handle, "Last-Modified");
     curl_off_t length = -1;
     long status = 0;
     if (curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
@@ -346,6 +387,14 @@ size_t WritePartData(char* data, size_t size, size_t count, void* userdata) {
         (status == 206 && node->answerFirstByte == node->nextOffset) ||
         (status == 200 && node->nextOffset == 0 && node->lastOffset + 1 == node->packageLength);
     if (!node->answerUsable && status == 200) node->wholeBodyAnswer = true;
+    if (node->answerUsable && node->kept &&
+        AnswerContradicts(*node->kept, LastAnswerHeader(node->handle, "ETag"),
+                          LastAnswerHeader(node->handle, "Last-Modified"))) {
+      // The package changed since the part files were begun and the server
+      // ignored If-Range: they are worthless, the package comes afresh.
+      node->answerUsable = false;
+      node->wholeBodyAnswer = true;
+    }
     if (!node->answerUsable)
       DEBUG_LOG(L"range %lld-%lld not honoured: status %d, answer from %lld",
                 static_cast<long long>(node->nextOffset), static_cast<long long>(node->lastOffset),
@@ -431,7 +480,15 @@ CURLcode DownloadExe(State& state, DownloadPartNode& node) {
   set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, DownloadStallRule().bytesPerSecond));
   set(curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, state.stallSeconds.load()));
   set(curl_easy_setopt(handle, CURLOPT_RANGE, range));
+  curl_slist* headers = nullptr;
+  if (node.kept) {
+    // A package that changed answers whole (200): the attempt then goes on as
+    // one stream, which starts it afresh.
+    headers = curl_slist_append(headers, ("If-Range: " + node.kept->Validator()).c_str());
+    set(curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers));
+  }
   if (result != CURLE_OK) {
+    curl_slist_free_all(headers);
     curl_easy_reset(handle);
     return result;
   }
@@ -446,6 +503,7 @@ CURLcode DownloadExe(State& state, DownloadPartNode& node) {
   node.answerStatus = connectStatus == 407 ? 407 : status;
   if (result == CURLE_OK) DEBUG_LOG(L"curl_easy_cleanup");
   curl_easy_reset(handle);
+  curl_slist_free_all(headers);
   // A server may end an answer cleanly before the range's end (a shorter
   // Content-Range); the range is not complete then.
   if (result == CURLE_OK && node.nextOffset <= node.lastOffset) result = CURLE_PARTIAL_FILE;
@@ -480,8 +538,9 @@ void ReleaseNodes(State& state) {
 void FailAttempt(State& state, std::int32_t error, const DownloadFailure& failure) {
   ReleaseNodes(state);
   DEBUG_LOG(L"failure: %s", FailureSummary(failure).c_str());
-  // After the final failure no attempt will resume the part files.
-  if (state.LastPercent() == 0.0 || state.retried) DeletePartFiles(state);
+  // Part files that hold bytes stay: the next attempt, or a later run, goes
+  // on from them. Empty ones go.
+  DropUnresumablePartials(TargetPath(state));
   if (state.retried) {
     state.SetLastPercent(0.0);
     state.Notify(DL_CODE_FAIL, error, FailureNotificationText(kEngineLibCurl, failure).c_str());
@@ -549,7 +608,8 @@ void FinishVerified(State& state, const std::string& path, const std::string& ha
 void RunSingleStream(State& state) {
   DEBUG_LOG(L"two ranges are not possible here; one stream instead");
   ReleaseNodes(state);
-  DeletePartFiles(state);
+  // The part files stay until the stream's client has heard the server: it
+  // deletes them then, as a partial download of another shape.
   state.SetLastPercent(0.0);
   CurlClient client(state.url, state.localPath, &state, &SingleStreamProgress);
   client.SetAbortFlag(&state.aborting);
@@ -582,8 +642,8 @@ void WaitForFinishThreadFun(const std::shared_ptr<State>& state, std::vector<std
     if (range.joinable()) range.join();
 
   if (state->aborting) {
+    // What was received stays for a later run.
     ReleaseNodes(*state);
-    DeletePartFiles(*state);
     return;
   }
 
@@ -618,6 +678,9 @@ void WaitForFinishThreadFun(const std::shared_ptr<State>& state, std::vector<std
   // hashing on the way could not be done.
   const std::string hashed = joined && state->attemptMd5 ? state->attemptMd5->Finish() : std::string();
   ReleaseNodes(*state);
+  // The part files are one file now: nothing of them is partial any more.
+  DeleteResumeRecord(TargetPath(*state));
+  state->partialSettled = false;
   if (!joined) {
     DeletePartFiles(*state);
     FailAttempt(*state, CMTCurlDownloader::kJoinFailed, ClassifyFileError(0, state->localPath));
@@ -660,7 +723,6 @@ void StartDown(const std::shared_ptr<State>& state) {
     return;
   }
   const std::string address = NarrowAddress(state->url);
-  if (state->LastPercent() == 0.0) DeletePartFiles(*state);
 
   if (!Installer::TheInstallerSettings().curlReady) {
     state->Notify(DL_CODE_FAIL, 0.0, kEngineLibCurl);
@@ -685,6 +747,9 @@ void StartDown(const std::shared_ptr<State>& state) {
     }
   }
 
+  if (!state->partialSettled) SettleParts(*state);
+  const bool byValidator = state->partial.digest.empty() && !state->partial.Validator().empty();
+
   std::int64_t count = state->fileLength / kRangeUnit;
   if (count < 1) count = 1;
   if (count > static_cast<std::int64_t>(kMaxRanges)) count = kMaxRanges;
@@ -695,6 +760,7 @@ void StartDown(const std::shared_ptr<State>& state) {
     node->partPath = CMTCurlDownloader::PartPath(state->localPath, static_cast<int>(i));
     node->handle = curl_easy_init();
     node->packageLength = state->fileLength;
+    if (byValidator) node->kept = &state->partial;
     const std::int64_t offset = i * size;
     const std::int64_t rangeSize = i + 1 == count ? state->fileLength - offset : size;
     std::int64_t existing = FileSize(node->partPath);
@@ -766,7 +832,7 @@ CMTCurlDownloader::CMTCurlDownloader(NotifyCallback callback, const std::wstring
   state_->callback = std::move(callback);
   state_->url = url;
   state_->localPath = localPath;
-  if (!localPath.empty()) DeletePartFiles(*state_);
+  if (!localPath.empty()) DeleteStalePartials(TargetPath(*state_));
 }
 
 CMTCurlDownloader::~CMTCurlDownloader() {
@@ -792,8 +858,8 @@ CMTCurlDownloader::~CMTCurlDownloader() {
   }
   const bool onOwnThread = tlsRole.owner == state_.get();
   state_->WaitForThreads(onOwnThread ? 1 : 0);
-  // No attempt can resume the part files of a downloader that is gone.
-  if (!onOwnThread && !state_->localPath.empty()) DeletePartFiles(*state_);
+  // Part files a later run can go on from stay; the rest go.
+  if (!onOwnThread && !state_->localPath.empty()) DropUnresumablePartials(TargetPath(*state_));
 }
 
 void CMTCurlDownloader::SetStallSeconds(long seconds) { state_->stallSeconds = seconds; }

@@ -1,7 +1,9 @@
 // The downloader of download type 3: the package as at most two byte ranges
 // fetched in parallel with libcurl, each into a part file beside the target,
 // then joined, checked against the digest in the final address and moved onto
-// the target.
+// the target. Part files outlive the downloader and the process: the first
+// attempt continues them when their record (download/partial_download.h)
+// names the package offered now, and deletes them otherwise.
 #pragma once
 
 #include <cstdint>
@@ -19,12 +21,14 @@ class CMTCurlDownloader : public CDownloader {
   static constexpr std::int32_t kPartFileUnavailable = -2;  // a part file cannot be opened
   static constexpr std::int32_t kJoinFailed = -3;  // the parts could not be joined into the whole package
 
-  // Deletes part files an earlier run left behind; starts no transfer. The
-  // target itself is left alone until a verified package replaces it.
+  // Deletes part files an earlier run left more than seven days ago; starts
+  // no transfer. The target itself is left alone until a verified package
+  // replaces it.
   CMTCurlDownloader(NotifyCallback callback, const std::wstring& url, const std::wstring& localPath);
-  // Stops a running attempt (its transfers end within about a second),
-  // removes its part files and waits for every thread of this downloader; no
-  // notification follows. Must not run inside one of its own notifications.
+  // Stops a running attempt (its transfers end within about a second) and
+  // waits for every thread of this downloader; no notification follows. The
+  // part files stay for a later run. Must not run inside one of its own
+  // notifications.
   ~CMTCurlDownloader() override;
   CMTCurlDownloader(const CMTCurlDownloader&) = delete;
   CMTCurlDownloader& operator=(const CMTCurlDownloader&) = delete;

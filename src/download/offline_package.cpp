@@ -3,7 +3,6 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstdio>
 #include <vector>
@@ -13,7 +12,6 @@
 #include "support/debug_log.h"
 #include "support/digest.h"
 #include "support/file_system.h"
-#include "support/sha256.h"
 #include "support/text.h"
 
 namespace {
@@ -101,8 +99,8 @@ bool COfflinePackage::CopyAndHash(const std::wstring& side, std::string& md5, st
   std::fseek(in, 0, SEEK_END);
   const long total = std::ftell(in);
   std::fseek(in, 0, SEEK_SET);
-  Utils::Md5 md5State;
-  Utils::Sha256 sha256State;
+  Utils::Hash md5State(Utils::HashAlgorithm::kMd5);
+  Utils::Hash sha256State(Utils::HashAlgorithm::kSha256);
   std::vector<char> buffer(1 << 20);
   long done = 0;
   double reported = 0.0;
@@ -129,8 +127,7 @@ bool COfflinePackage::CopyAndHash(const std::wstring& side, std::string& md5, st
   ok = ok && !abort_ && done > 0;
   std::fclose(in);
   if (std::fclose(out) != 0) ok = false;
-  std::array<std::uint8_t, 16> digest{};
-  md5 = md5State.Finish(digest) ? Utils::DigestHex(digest) : std::string();
+  md5 = md5State.FinishHex();
   sha256 = sha256State.FinishHex();
   return ok;
 }

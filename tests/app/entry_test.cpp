@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,16 +30,17 @@
 
 #include "analytics/collector_fixture.h"
 #include "app/unattended_install.h"
+#include "download/partial_download.h"
 #include "install/download_installer.h"
 #include "install/file_operations.h"
 #include "install/install_recorder.h"
 #include "package_server_fixture.h"
 #include "support/child_process.h"
 #include "support/command_line_split.h"
+#include "support/digest.h"
 #include "support/file_system.h"
 #include "support/process_info.h"
 #include "support/system_probes.h"
-#include "support/sha256.h"
 #include "support/text.h"
 #include "installer_program_fixture.h"
 #include "test_support.h"
@@ -636,7 +638,7 @@ std::size_t CountRequests(const std::string& id, const std::string& method) {
 }
 
 std::string Sha256Of(const std::string& bytes) {
-  Utils::Sha256 sha;
+  Utils::Hash sha(Utils::HashAlgorithm::kSha256);
   sha.Update(bytes.data(), bytes.size());
   return sha.FinishHex();
 }
@@ -725,4 +727,178 @@ TEST_F(InstallerProgramTest, MirrorsAreTriedInOrderWhenAnAddressFails) {
   const std::vector<std::string> goodLog = PackageServer::Shared().RequestLog(good);
   ASSERT_FALSE(goodLog.empty());
   EXPECT_NE(goodLog.front().find("/software/download_silent"), std::string::npos) << goodLog.front();
+}
+
+namespace {
+
+// Ends a run at once, leaving it no chance to tidy up: what a crash, a
+// power cut or the task manager does.
+void KillHard(Utils::ChildProcess& child) {
+#ifdef _WIN32
+  if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, child.ProcessId())) {
+    TerminateProcess(process, 9);
+    CloseHandle(process);
+  }
+#else
+  ::kill(static_cast<pid_t>(child.ProcessId()), SIGKILL);
+#endif
+  char buffer[256];
+  while (child.ReadOutput(buffer, sizeof buffer) > 0) {
+  }
+  child.WaitForExit();
+}
+
+std::uint64_t SizeOf(const std::wstring& path) {
+  std::error_code error;
+#ifdef _WIN32
+  const auto size = std::filesystem::file_size(std::filesystem::path(path), error);
+#else
+  const auto size = std::filesystem::file_size(std::filesystem::path(Utils::ToNarrow(path, Utils::kCodePageUtf8)), error);
+#endif
+  return error ? 0 : static_cast<std::uint64_t>(size);
+}
+
+std::string Md5Of(const std::string& bytes) {
+  Utils::Hash md5(Utils::HashAlgorithm::kMd5);
+  md5.Update(bytes.data(), bytes.size());
+  return md5.FinishHex();
+}
+
+}  // namespace
+
+// A run killed in the middle of the download leaves what it received; the
+// next run for the same package asks only for the rest when the package is
+// known to be the same (its digest, or its address and validator), and starts
+// over when it is not. The server's own count says how many bytes each run
+// fetched.
+TEST_F(InstallerProgramTest, AKilledDownloadGoesOnInTheNextRunFromWhatArrived) {
+  const std::string demo = TestSupport::ReadFileBytes(
+      TestSupport::ProgramFolder() + kSep + Utils::ToWide(TestSupport::DemoPackageFileName(), Utils::kCodePageUtf8));
+  ASSERT_FALSE(demo.empty());
+  // Two ranges need 20 MiB or more: a generated package, which downloads and
+  // verifies but cannot run.
+  constexpr std::uint64_t kTwoRanges = 24u << 20;
+  struct Case {
+    const char* label;
+    int downloadType;
+    std::string options;
+    bool generated;
+    bool continues;
+  };
+  const Case cases[] = {
+      {"stream-digest", 1, ";throttle=600000", false, true},
+      {"stream-etag", 1, ";no-digest;etag;throttle=600000", false, true},
+      {"stream-last-modified", 1, ";no-digest;last-modified;throttle=600000", false, true},
+      {"stream-nothing-to-tell", 1, ";no-digest;throttle=600000", false, false},
+      // The package changed before the next run asked for its headers.
+      {"stream-changed-before", 1, ";no-digest;etag;revalidate-after=0;throttle=600000", false, false},
+      // ... or between its header request and its body request: If-Range
+      // brings the whole new package, and a server that ignores If-Range
+      // answers with another validator.
+      {"stream-changed-between", 1, ";no-digest;etag;revalidate-after=1;throttle=600000", false, false},
+      {"stream-if-range-ignored", 1, ";no-digest;last-modified;revalidate-after=1;ignore-if-range;throttle=600000",
+       false, false},
+      {"ranges-digest", 3, ";size=" + std::to_string(kTwoRanges) + ";seed=5;throttle=1500000", true, true},
+      {"ranges-etag", 3, ";size=" + std::to_string(kTwoRanges) + ";seed=6;no-digest;etag;throttle=1500000", true,
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    installFolder = temp.File(Utils::ToWide(c.label, Utils::kCodePageUtf8));
+    collectorId = PackageServer::NewId("entry-killed");
+    if (c.generated) {
+      const std::string id = PackageServer::NewId("entry-killed");
+      Configure("", "", PackageServer::Shared().EntryUrl(id + c.options));
+      packageId = id;
+    } else {
+      Configure(c.options);
+    }
+    const std::uint64_t size = c.generated ? kTwoRanges : demo.size();
+    const std::wstring target = Installed() + kSep + L"__Package_Talvorin.exe";
+    auto kept = [&] {
+      return c.downloadType == 3 ? SizeOf(target + L"_0") + SizeOf(target + L"_1") : SizeOf(target + L".part");
+    };
+    const std::wstring type = L" -downloadtype=" + std::to_wstring(c.downloadType);
+    {
+      Utils::ChildProcess child;
+      child.Start(Silent(type));
+      for (int i = 0; i < 2400 && kept() < size * 3 / 10; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      KillHard(child);
+    }
+    const std::uint64_t received = kept();
+    ASSERT_GT(received, size / 10);
+    ASSERT_LT(received, size);
+    EXPECT_TRUE(Utils::FileExists(target + L".resume") || !c.continues) << "the record stays beside the bytes";
+    // The server stops counting once it notices the connection is gone.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const std::uint64_t firstRun = PackageServer::Shared().BodyBytesSent(packageId);
+
+    const std::uint32_t code = Run(Silent(type));
+    const std::uint64_t secondRun = PackageServer::Shared().BodyBytesSent(packageId) - firstRun;
+    if (c.continues) {
+      EXPECT_EQ(secondRun, size - received) << "only the missing bytes are fetched";
+    } else {
+      EXPECT_GE(secondRun, size) << "the whole package is fetched again";
+    }
+    if (c.generated) {
+      // Downloaded and verified; the generated bytes then fail to run.
+      EXPECT_EQ(code, static_cast<std::uint32_t>(Installer::kExitPackageFailed));
+    } else {
+      EXPECT_EQ(code, 0u);
+      EXPECT_TRUE(Utils::FileExists(Installed() + kSep + L"talvorin..exe"));
+    }
+    for (const wchar_t* suffix : {L".part", L"_0", L"_1", L".resume"})
+      EXPECT_FALSE(Utils::FileExists(target + suffix)) << "nothing partial is left: " << Utils::ToNarrow(suffix, Utils::kCodePageUtf8);
+  }
+}
+
+// Partial files a run cannot trust are deleted before it downloads: another
+// package's, ones without a record, ones older than seven days.
+TEST_F(InstallerProgramTest, PartialsThatCannotBeContinuedAreDeleted) {
+  const std::string demo = TestSupport::ReadFileBytes(
+      TestSupport::ProgramFolder() + kSep + Utils::ToWide(TestSupport::DemoPackageFileName(), Utils::kCodePageUtf8));
+  ASSERT_FALSE(demo.empty());
+  const std::string garbage(demo.size() / 2, 'x');
+  struct Case {
+    const char* label;
+    std::string digest;  // of the record; empty: no record
+    int ageDays;
+  };
+  const Case cases[] = {
+      {"another-package", std::string(32, 'b'), 0},
+      {"no-record", "", 0},
+      {"eight-days-old", Md5Of(demo), 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    installFolder = temp.File(Utils::ToWide(c.label, Utils::kCodePageUtf8));
+    Configure("");
+    const std::wstring target = Installed() + kSep + L"__Package_Talvorin.exe";
+    ASSERT_TRUE(Utils::CreateDirectories(Installed()));
+    ASSERT_TRUE(TestSupport::WriteFileBytes(target + L".part", garbage));
+    if (!c.digest.empty()) {
+      PartialIdentity identity;
+      identity.digest = c.digest;
+      identity.length = static_cast<std::int64_t>(demo.size());
+      identity.layout = "stream";
+      ASSERT_TRUE(WriteResumeRecord(Utils::ToNarrow(target, Utils::kCodePageAnsi), identity));
+    }
+    if (c.ageDays > 0) {
+      for (const wchar_t* suffix : {L".part", L".resume"}) {
+#ifdef _WIN32
+        const std::filesystem::path path(target + suffix);
+#else
+        const std::filesystem::path path(Utils::ToNarrow(target + suffix, Utils::kCodePageUtf8));
+#endif
+        std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() -
+                                                   std::chrono::hours(24 * c.ageDays));
+      }
+    }
+    EXPECT_EQ(Run(Silent()), 0u);
+    EXPECT_TRUE(Utils::FileExists(Installed() + kSep + L"talvorin..exe"));
+    EXPECT_EQ(PackageServer::Shared().BodyBytesSent(packageId), demo.size()) << "fetched whole, from its first byte";
+    for (const wchar_t* suffix : {L".part", L".resume"})
+      EXPECT_FALSE(Utils::FileExists(target + suffix));
+  }
 }

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "download/curl_client.h"
+#include "download/partial_download.h"
 #include "fuzz/raw_http_peer.h"
 #include "support/digest.h"
 #include "support/text.h"
@@ -56,6 +57,7 @@ std::string CheckHttpAnswer(const std::uint8_t* data, std::size_t size) {
   std::error_code ignored;
   std::filesystem::remove(target, ignored);
   std::filesystem::remove(target.string() + ".part", ignored);
+  std::filesystem::remove(target.string() + ".resume", ignored);
 
   CurlClient client(Utils::ToWide(address, Utils::kCodePageUtf8), target.wstring(), nullptr, &NoProgress);
   client.SetStallSeconds(10);
@@ -65,7 +67,15 @@ std::string CheckHttpAnswer(const std::uint8_t* data, std::size_t size) {
   (void)Utils::Md5FromUrl(real);
 
   if ((control & 1) == 0) return {};
-  if (control & 2) WriteFileBytes(target.string() + ".part", "0123456789");
+  if (control & 2) {
+    // A side file an earlier run left, with the record that vouches for it:
+    // the digest the address carries, whatever the answer's length.
+    WriteFileBytes(target.string() + ".part", "0123456789");
+    PartialIdentity kept;
+    kept.digest = "0123456789abcdef0123456789abcdef";
+    kept.layout = "stream";
+    WriteResumeRecord(target.string(), kept);
+  }
   const int result = client.Start();
   if (result == 0) {
     const auto stored = std::filesystem::file_size(target, ignored);

@@ -14,6 +14,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -151,6 +152,7 @@ struct BodyPlan {
   std::optional<std::uint64_t> stall;
   std::uint64_t throttle = 0;
   unsigned holdSeconds = 60;
+  std::atomic<std::uint64_t>* sent = nullptr;  // the id's count of body bytes sent, or null
 };
 
 // Writes the next piece at body offset `offset`; false closes the
@@ -172,6 +174,7 @@ bool WritePiece(const BodyPlan& plan, const httplib::Request& request, std::uint
   const auto count = static_cast<std::size_t>(end - offset);
   plan.body.Read(plan.first + offset, buffer, count);
   if (!sink.write(reinterpret_cast<const char*>(buffer), count)) return false;
+  if (plan.sent != nullptr) *plan.sent += count;
   if (plan.throttle > 0) {
     const auto due = started + std::chrono::microseconds(end * 1000000 / plan.throttle);
     while (!stopping && std::chrono::steady_clock::now() < due) {
@@ -216,6 +219,20 @@ std::optional<ByteRange> ParseRange(const std::string& header, std::uint64_t siz
   }
   if (a >= size) return ByteRange{1, 0};
   return ByteRange{a, std::min(b, size - 1)};
+}
+
+// The validators of a package: the ETag quotes its digest and the epoch of
+// its validators, Last-Modified is a fixed day moved on by the epoch.
+std::string EtagOf(const std::string& digest, unsigned epoch) {
+  return "\"" + digest.substr(0, 16) + "-" + std::to_string(epoch) + "\"";
+}
+std::string LastModifiedOf(unsigned epoch) {
+  const std::time_t when = 1780000000 + static_cast<std::time_t>(epoch) * 86400;
+  std::tm parts{};
+  ::gmtime_r(&when, &parts);
+  char text[64];
+  std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts);
+  return text;
 }
 
 void Fault(httplib::Response& response, int status) {
@@ -266,6 +283,16 @@ void PackageService::Log(const std::string& id, const httplib::Request& request)
     return;
   }
   state.log.push_back(request.method + " " + request.target + " " + (range.empty() ? "-" : range));
+}
+
+std::uint64_t PackageService::Gets(const std::string& id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return states_[id].gets;
+}
+
+std::atomic<std::uint64_t>* PackageService::BodyBytes(const std::string& id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return &states_[id].bodyBytes;  // map nodes stay where they are
 }
 
 std::uint64_t PackageService::Count(const std::string& id, bool head) {
@@ -332,6 +359,10 @@ void PackageService::Handle(const httplib::Request& request, httplib::Response& 
   const std::string& path = request.path;
   if (StartsWith(path, "/_log/")) {
     response.set_content(LogText(path.substr(6)), "text/plain");
+    return;
+  }
+  if (StartsWith(path, "/_bytes/")) {
+    response.set_content(std::to_string(BodyBytes(path.substr(8))->load()) + "\n", "text/plain");
     return;
   }
   if (StartsWith(path, "/_pac/")) {
@@ -415,10 +446,15 @@ void PackageService::ServePackage(const httplib::Request& request, const Scenari
                                   httplib::Response& response) {
   const bool head = request.method == "HEAD";
   bool faulty = false;
+  unsigned epoch = 0;  // the validators change with it
   if (!scenario.id.empty()) {
     const std::uint64_t number = Count(scenario.id, head);
     const auto& limit = head ? scenario.faultyHeads : scenario.faultyGets;
     faulty = !limit || number <= *limit;
+    // A HEAD sees what the last GET got: the package may change between a
+    // client's header request and its body request.
+    const std::uint64_t gets = head ? Gets(scenario.id) : number;
+    if (scenario.revalidateAfter && gets > *scenario.revalidateAfter) epoch = 1;
   }
 
   if (head && faulty && scenario.stallHead) {
@@ -456,11 +492,28 @@ void PackageService::ServePackage(const httplib::Request& request, const Scenari
 
   BodyPlan plan;
   plan.available = body.size;
+  if (!head && !scenario.id.empty()) plan.sent = BodyBytes(scenario.id);
   response.status = 200;
   const bool honourRanges = !(faulty && scenario.ignoreRanges);
   if (honourRanges) response.set_header("Accept-Ranges", "bytes");
+  std::string etag;
+  std::string lastModified;
+  if (scenario.etag) {
+    etag = EtagOf(!scenario.file.empty() ? LoadFile(scenario.file).md5 : Md5(scenario), epoch);
+    response.set_header("ETag", etag);
+  }
+  if (scenario.lastModified) {
+    lastModified = LastModifiedOf(epoch);
+    response.set_header("Last-Modified", lastModified);
+  }
+  // If-Range: the range only while the package is still the one the client
+  // names, else the whole package. A weak or unknown validator never matches.
+  const std::string ifRange = request.get_header_value("If-Range");
+  const bool rangeStillValid = ifRange.empty() || scenario.ignoreIfRange ||
+                               (!etag.empty() && ifRange == etag) ||
+                               (!lastModified.empty() && ifRange == lastModified);
   const std::string rangeHeader = request.get_header_value("Range");
-  if (honourRanges && !rangeHeader.empty()) {
+  if (honourRanges && rangeStillValid && !rangeHeader.empty()) {
     if (const auto range = ParseRange(rangeHeader, body.size)) {
       if (range->first > range->last) {
         response.status = 416;

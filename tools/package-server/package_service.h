@@ -33,12 +33,15 @@ class PackageService {
   struct IdState {
     std::uint64_t heads = 0;  // HEAD requests at the final address so far
     std::uint64_t gets = 0;
+    std::atomic<std::uint64_t> bodyBytes{0};  // package bytes sent by GETs at the final address
     std::vector<std::string> log;
     std::uint64_t dropped = 0;  // log lines beyond the cap
   };
 
   void Log(const std::string& id, const httplib::Request& request);
   std::uint64_t Count(const std::string& id, bool head);
+  std::uint64_t Gets(const std::string& id);
+  std::atomic<std::uint64_t>* BodyBytes(const std::string& id);
   std::string LogText(const std::string& id);
   static std::string PacText(const std::string& proxy);
   std::string Md5(const Scenario& scenario);

@@ -120,6 +120,14 @@ bool ParseScenario(std::string_view text, Scenario& scenario, std::string& error
       ok = optionalNumber(scenario.faultyHeads);
     } else if (name == "faulty-gets") {
       ok = optionalNumber(scenario.faultyGets);
+    } else if (name == "etag") {
+      ok = flag(scenario.etag);
+    } else if (name == "last-modified") {
+      ok = flag(scenario.lastModified);
+    } else if (name == "revalidate-after") {
+      ok = optionalNumber(scenario.revalidateAfter);
+    } else if (name == "ignore-if-range") {
+      ok = flag(scenario.ignoreIfRange);
     } else if (name == "throttle") {
       ok = number(scenario.throttle, 1, kMax);
     } else if (name == "hold") {

@@ -46,6 +46,13 @@ struct Scenario {
   std::optional<std::uint64_t> faultyHeads;
   std::optional<std::uint64_t> faultyGets;
 
+  // Validators of the package, and the package changing under the same
+  // address after a number of GETs of this id.
+  bool etag = false;
+  bool lastModified = false;
+  std::optional<std::uint64_t> revalidateAfter;  // validators change after this many GETs
+  bool ignoreIfRange = false;                     // ranges are served whatever If-Range says
+
   std::uint64_t throttle = 0;   // bytes per second per response, 0: as fast as possible
   unsigned holdSeconds = 60;    // upper bound of every stall
 };
