@@ -298,6 +298,9 @@ class Window {
   std::multimap<std::wstring, Control*> names_;
   std::set<Control*> live_;
 
+  // Before the host: a host's bridge leaves this list when the host is
+  // destroyed with the window.
+  std::vector<IAccessibleObserver*> accessibleObservers_;
   IHostFactory* factory_ = nullptr;
   std::unique_ptr<IHost> host_;
   Window* owner_ = nullptr;
@@ -311,7 +314,6 @@ class Window {
 
   std::vector<INotifyListener*> listeners_;
   std::vector<IMessageFilter*> filters_;
-  std::vector<IAccessibleObserver*> accessibleObservers_;
   bool shownAnnounced_ = false;
   std::vector<Timer> timers_;
   std::mutex postedMutex_;

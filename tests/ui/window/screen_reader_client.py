@@ -7,10 +7,12 @@ Finds the program of process PID on the accessibility bus and, as a person
 with a screen reader would: reads the start page's names and roles, opens
 the custom page with its button's action, reads the folder field and the
 check boxes, unticks one, types FOLDER into the field, starts the
-installation, hears the progress move, asks to quit and hears the question
-read out as the dialog opens, answers "No" and waits for the last page.
+installation, asks to quit and hears the question read out as the dialog
+opens, answers "No", starts the installation, hears the progress move and
+waits for the last page.
 Prints what it read; exits 0 when everything was as expected, 1 otherwise.
 """
+import os
 import sys
 import time
 
@@ -140,17 +142,6 @@ def main():
     wait_for("the new folder in the field", lambda: field.queryText().getText(0, -1) == folder)
     check(True, "the folder field shows the new folder")
 
-    # ---- installing ----
-    page_install = find(main_window, "push button", "Install now")
-    press(page_install, "press")
-    bar = wait_for("the progress bar", lambda: find(main_window, "progress bar"))
-    check(bar.name == "Installation progress", "the progress bar has a name")
-    first = bar.queryValue().currentValue
-    wait_for("the progress to move", lambda: bar.queryValue().currentValue > first or
-             find(main_window, "push button", "Start now") is not None)
-    check(any(h[0].startswith("object:property-change:accessible-value") and h[1] == "progress bar" for h in heard),
-          "progress changes were announced")
-
     # ---- a dialog: asking to quit reads the question out ----
     close = find(main_window, "push button", "Close")
     press(close, "press")
@@ -160,9 +151,26 @@ def main():
     check(announced[0][3] == "Are you sure you want to quit the installation?", "the dialog is announced with its message")
     no = find(dialog, "push button", "No")
     check(no is not None and has(no, pyatspi.STATE_FOCUSED), "the dialog's focus is on 'No'")
-    check(press_refused(close), "the main window refuses actions while the dialog is open")
+    # AT-SPI answers an action before it runs; the refusal shows in its effect:
+    # no second question behind the first.
+    close.queryAction().doAction(0)
+    pump(1.5)
+    check(sum(w.getRoleName() == "dialog" for w in windows(app)) == 1,
+          "the main window takes no action while the dialog is open")
     press(no, "press")
     wait_for("the dialog to go", lambda: all(w.getRoleName() != "dialog" for w in windows(app)))
+
+    # ---- installing ----
+    page_install = find(main_window, "push button", "Install now")
+    press(page_install, "press")
+    bar = wait_for("the progress bar", lambda: find(main_window, "progress bar"))
+    check(bar.name == "Installation progress", "the progress bar has a name")
+    first = bar.queryValue().currentValue
+    wait_for("the progress to move", lambda: bar.queryValue().currentValue > first)
+    wait_for("a progress change announced", lambda: any(
+        h[0].startswith("object:property-change:accessible-value") and h[1] == "progress bar" for h in heard))
+    check(True, "progress changes were announced")
+    print("progress:", bar.queryValue().currentValue, flush=True)
 
     done = wait_for("the finished page", lambda: find(main_window, "push button", "Start now"))
     check(done is not None, "the finished page shows 'Start now'")
@@ -170,12 +178,6 @@ def main():
     return 0
 
 
-def press_refused(obj):
-    try:
-        return not obj.queryAction().doAction(0)
-    except Exception:
-        return True
-
-
 if __name__ == "__main__":
+    os.dup2(1, 2)  # one stream for the test to show
     sys.exit(main())
