@@ -22,7 +22,8 @@ packages=(
   libcpp-httplib-dev  # the package server the download tests run against
   # real parts the field tests run against: a proxy, Authenticode, the system
   # proxy library, fuzzing, a screen-reader client
-  tinyproxy osslsigncode libproxy-dev clang libclang-rt-14-dev at-spi2-core python3-pyatspi
+  tinyproxy osslsigncode libproxy-dev clang libclang-rt-14-dev at-spi2-core python3-pyatspi dbus-daemon
+  libatk-bridge2.0-dev libatk1.0-dev  # the window offered to screen readers (AT-SPI through ATK)
   libproxy1-plugin-webkit  # libproxy's PAC runner: without it PAC files are not evaluated
 )
 

@@ -13,6 +13,9 @@ target_link_libraries(talvorin-ui-screenshots PRIVATE talvorin_ui_framework)
 if(NOT WIN32)
   find_package(X11 REQUIRED)
   target_link_libraries(talvorin_tests PRIVATE X11::X11 X11::Xtst)
+  # The screen reader's client the real window's test runs beside the program.
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/window/screen_reader_client.py
+                 ${CMAKE_BINARY_DIR}/bin/screen_reader_client.py COPYONLY)
 endif()
 target_link_libraries(talvorin_tests PRIVATE talvorin_ui_window)
 target_sources(talvorin_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/window/window_driver.cpp)

@@ -173,6 +173,7 @@ void CheckBox::SetAttribute(std::wstring_view name, std::wstring_view value) {
 void CheckBox::Selected(bool selected, bool notify) {
   if (selected == IsSelected()) return;
   SetState(kStateSelected, selected);
+  if (Window* window = GetWindow()) window->AccessibleChanged(this, AccessibleChange::kState);
   Window* window = GetWindow();
   if (selected && !group_.empty() && window != nullptr && window->Root() != nullptr) {
     // Radio behaviour: the other members of the group let go.

@@ -64,6 +64,7 @@ void Control::SetVisible(bool visible) {
   if (!visible && window_ != nullptr) window_->ControlHidden(this);
   NeedParentLayout();
   if (visible) Invalidate();
+  if (window_ != nullptr) window_->AccessibleChanged(this, AccessibleChange::kStructure);
 }
 
 bool Control::IsEffectivelyEnabled() const {
@@ -81,6 +82,7 @@ void Control::SetEnabled(bool enabled) {
     if (window_ != nullptr) window_->ControlHidden(this);  // drops focus and capture
   }
   Invalidate();
+  if (window_ != nullptr) window_->AccessibleChanged(this, AccessibleChange::kState);
 }
 
 void Control::SetFocus() {
@@ -91,6 +93,13 @@ void Control::SetText(std::wstring text) {
   if (text == text_) return;
   text_ = std::move(text);
   Invalidate();
+  if (window_ != nullptr) window_->AccessibleChanged(this, AccessibleChange::kText);
+}
+
+void Control::SetAccessibleName(std::wstring name) {
+  if (name == accessibleName_) return;
+  accessibleName_ = std::move(name);
+  if (window_ != nullptr) window_->AccessibleChanged(this, AccessibleChange::kText);
 }
 
 void Control::SetBkColor(Color color) {
@@ -149,6 +158,16 @@ void Control::SetAttribute(std::wstring_view name, std::wstring_view value) {
   } else if (NameEquals(name, L"textid")) {
     const int id = ParseIntValue(value);
     textId_ = id >= 0 ? id : -1;
+  } else if (NameEquals(name, L"accname")) {
+    layoutAccessibleName_ = std::wstring(value);
+    SetAccessibleName(layoutAccessibleName_);
+  } else if (NameEquals(name, L"accnameid")) {
+    const int id = ParseIntValue(value);
+    accessibleNameId_ = id >= 0 ? id : -1;
+  } else if (NameEquals(name, L"decorative")) {
+    decorative_ = ParseBoolValue(value);
+  } else if (NameEquals(name, L"accmessage")) {
+    accessibleMessage_ = ParseBoolValue(value);
   } else if (NameEquals(name, L"tooltip")) {
     toolTip_ = std::wstring(value);
   } else if (NameEquals(name, L"userdata")) {

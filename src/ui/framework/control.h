@@ -121,6 +121,20 @@ class Control {
   // stays the fallback for a number the source lacks.
   int TextId() const { return textId_; }
   const std::wstring& LayoutText() const { return layoutText_; }
+  // ---- assistive technologies (accessible_tree.h) ------------------------------
+  // "accname": what a screen reader calls a control that shows no text (an
+  // image button, the logo), or a field its neighbouring label names;
+  // "accnameid" numbers it in the text source as "textid" does the text.
+  const std::wstring& AccessibleName() const { return accessibleName_; }
+  int AccessibleNameId() const { return accessibleNameId_; }
+  const std::wstring& LayoutAccessibleName() const { return layoutAccessibleName_; }
+  void SetAccessibleName(std::wstring name);
+  // "decorative": an image that says nothing; never exposed.
+  bool IsDecorative() const { return decorative_; }
+  // "accmessage": the label whose text is its window's message, read out
+  // when the dialog opens.
+  bool IsAccessibleMessage() const { return accessibleMessage_; }
+
   const std::wstring& UserData() const { return userData_; }
   void SetUserData(std::wstring data) { userData_ = std::move(data); }
   const std::wstring& ToolTip() const { return toolTip_; }
@@ -195,6 +209,11 @@ class Control {
   std::wstring layoutText_;
   std::wstring userData_;
   std::wstring toolTip_;
+  std::wstring accessibleName_;
+  std::wstring layoutAccessibleName_;
+  int accessibleNameId_ = -1;
+  bool decorative_ = false;
+  bool accessibleMessage_ = false;
   Color bkColor_ = 0;
   std::optional<ImageAttribute> bkImage_;
   Color borderColor_ = 0;

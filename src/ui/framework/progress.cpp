@@ -35,6 +35,7 @@ void Progress::SetValue(int value) {
   if (value == value_) return;
   value_ = value;
   Invalidate();
+  if (Window* window = GetWindow()) window->AccessibleChanged(this, AccessibleChange::kValue);
 }
 
 void Progress::SetForeImage(std::wstring_view value) {

@@ -13,6 +13,7 @@
 
 #include "support/debug_log.h"
 #include "support/text.h"
+#include "ui/framework/accessibility_bridge.h"
 #include "ui/framework/canvas.h"
 #include "ui/framework/display_scale.h"
 #include "ui/framework/platform_host.h"
@@ -85,6 +86,7 @@ class SdlEnvironment final : public IHostFactory {
     Wake();
   }
   SDL_Cursor* Cursor(CursorKind kind) const { return cursors_[static_cast<int>(kind)]; }
+  AccessibilityBridge* Accessibility() const { return accessibility_.get(); }
 
  private:
   void RunPendingWork();
@@ -98,6 +100,8 @@ class SdlEnvironment final : public IHostFactory {
   bool quit_ = false;
   SDL_Cursor* cursors_[3] = {nullptr, nullptr, nullptr};
   std::vector<SdlHost*> hosts_;
+  // Screen readers (AT-SPI); nullptr when no accessibility bus is there.
+  std::unique_ptr<AccessibilityBridge> accessibility_;
 };
 
 class SdlHost final : public IHost {
@@ -114,9 +118,11 @@ class SdlHost final : public IHost {
       SDL_SetWindowModalFor(sdl_, ownerHost->sdl_);
     }
     environment_.Add(this);
+    if (AccessibilityBridge* bridge = environment_.Accessibility()) accessible_ = bridge->Register(window_);
   }
 
   ~SdlHost() override {
+    accessible_.reset();
     environment_.Remove(this);
     if (sdl_ != nullptr) SDL_DestroyWindow(sdl_);
   }
@@ -351,9 +357,11 @@ class SdlHost final : public IHost {
   bool dragging_ = false;
   Point pointerAtPress_;
   Point windowAtPress_;
+  std::unique_ptr<AccessibilityBridge::Registration> accessible_;
 };
 
 SdlEnvironment::~SdlEnvironment() {
+  accessibility_.reset();
   for (SDL_Cursor* c : cursors_) {
     if (c != nullptr) SDL_FreeCursor(c);
   }
@@ -387,6 +395,7 @@ bool SdlEnvironment::Start() {
   cursors_[static_cast<int>(CursorKind::kIBeam)] = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_IBEAM);
   // Text input is on by default in SDL; only a focused edit wants it.
   SDL_StopTextInput();
+  accessibility_ = CreateAccessibilityBridge();
   return true;
 }
 
@@ -478,9 +487,16 @@ void SdlEnvironment::Dispatch(const SDL_Event& event) {
 void SdlEnvironment::RunLoop(const std::function<bool()>& done) {
   while (!done() && !quit_) {
     RunPendingWork();
+    if (accessibility_ != nullptr) accessibility_->Pump();
     if (done() || quit_) break;
     SDL_Event event;
-    const int wait = MillisecondsToNextTimer();
+    int wait = MillisecondsToNextTimer();
+    // The screen reader's requests come over D-Bus, which SDL's wait does
+    // not watch: look for them a few times a frame.
+    if (accessibility_ != nullptr && accessibility_->NeedsPolling() &&
+        (wait < 0 || wait > AccessibilityBridge::kPumpIntervalMs)) {
+      wait = AccessibilityBridge::kPumpIntervalMs;
+    }
     const bool got = wait < 0 ? SDL_WaitEvent(&event) == 1 : SDL_WaitEventTimeout(&event, wait) == 1;
     if (!got) continue;
     Dispatch(event);

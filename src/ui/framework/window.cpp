@@ -75,6 +75,9 @@ void Window::Translate() {
     Control* c = stack.back();
     stack.pop_back();
     if (c->TextId() >= 0) c->SetText(Text(c->TextId(), c->LayoutText()));
+    if (c->AccessibleNameId() >= 0) {
+      c->SetAccessibleName(Text(c->AccessibleNameId(), c->LayoutAccessibleName()));
+    }
     if (Container* container = c->AsContainer()) {
       for (std::size_t i = 0; i < container->Count(); ++i) stack.push_back(container->ItemAt(i));
     }
@@ -173,7 +176,7 @@ void Window::ControlHidden(Control* control) {
 }
 
 void Window::ControlDestroyed(Control* control) {
-  live_.erase(control);
+  if (live_.erase(control) != 0) AccessibleChanged(control, AccessibleChange::kDestroyed);
   auto range = names_.equal_range(control->Name());
   for (auto it = range.first; it != range.second; ++it) {
     if (it->second == control) {
@@ -260,6 +263,7 @@ void Window::Close(int code) {
   closeCode_ = code;
   timers_.clear();
   if (host_ != nullptr) host_->Close();
+  AccessibleChanged(nullptr, AccessibleChange::kClosed);
 }
 
 int Window::ShowModal() {
@@ -459,6 +463,7 @@ void Window::SetFocus(Control* control) {
   if (old != nullptr) old->DoEvent(ControlEvent(EventType::kKillFocus));
   if (focus_ != nullptr) focus_->DoEvent(ControlEvent(EventType::kSetFocus));
   InvalidateFocusRing();
+  AccessibleChanged(focus_, AccessibleChange::kFocus);
 }
 
 void Window::ShowFocusCue(bool shown) {
@@ -649,6 +654,7 @@ bool Window::HasPostedWork() {
 bool Window::HasPendingWork() {
   if (HasPostedWork()) return true;
   if (closed_) return false;
+  if (host_ != nullptr && !shownAnnounced_) return true;
   if (!dirty_.empty() || layoutNeeded_) return true;
   const std::optional<std::uint64_t> next = NextTimerDue();
   return next && *next <= Now();
@@ -658,6 +664,31 @@ void Window::RunPending() {
   RunPosted();
   if (!closed_) RunDueTimers();
   if (!closed_) Paint();
+  // Announced after the opener's first work (a dialog's text is set right
+  // after it is made), never from inside Create.
+  if (!closed_ && host_ != nullptr && !shownAnnounced_) {
+    shownAnnounced_ = true;
+    AccessibleChanged(nullptr, AccessibleChange::kShown);
+  }
+}
+
+void Window::AddAccessibleObserver(IAccessibleObserver* observer) {
+  if (observer != nullptr && std::find(accessibleObservers_.begin(), accessibleObservers_.end(), observer) ==
+                                 accessibleObservers_.end()) {
+    accessibleObservers_.push_back(observer);
+  }
+}
+
+void Window::RemoveAccessibleObserver(IAccessibleObserver* observer) { std::erase(accessibleObservers_, observer); }
+
+void Window::AccessibleChanged(Control* control, AccessibleChange change) {
+  // An observer may remove itself while it hears the change.
+  const std::vector<IAccessibleObserver*> observers = accessibleObservers_;
+  for (IAccessibleObserver* observer : observers) {
+    if (std::find(accessibleObservers_.begin(), accessibleObservers_.end(), observer) != accessibleObservers_.end()) {
+      observer->AccessibleChanged(control, change);
+    }
+  }
 }
 
 // ---- input ---------------------------------------------------------------------------------------

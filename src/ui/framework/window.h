@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/framework/accessible_events.h"
 #include "ui/framework/control.h"
 #include "ui/framework/font.h"
 #include "ui/framework/geometry.h"
@@ -234,6 +235,17 @@ class Window {
   // Repaints the dirty region into the canvas and presents it.
   void Paint();
 
+  // ---- assistive technologies (accessible_tree.h) -------------------------------------------
+  // Observers hear of focus, text, value, state and structure changes, and
+  // of the window showing (once its first round of posted work has run, so a
+  // dialog's message is in place) and closing.
+  void AddAccessibleObserver(IAccessibleObserver* observer);
+  void RemoveAccessibleObserver(IAccessibleObserver* observer);
+  void AccessibleChanged(Control* control, AccessibleChange change);
+  // Whether `control` still belongs to this window (work posted for a
+  // control checks it before touching it).
+  bool Contains(const Control* control) const { return live_.count(const_cast<Control*>(control)) != 0; }
+
   // ---- for controls -------------------------------------------------------------------------
   void ControlAttached(Control* control);
   void ControlDestroyed(Control* control);
@@ -286,6 +298,9 @@ class Window {
   std::multimap<std::wstring, Control*> names_;
   std::set<Control*> live_;
 
+  // Before the host: a host's bridge leaves this list when the host is
+  // destroyed with the window.
+  std::vector<IAccessibleObserver*> accessibleObservers_;
   IHostFactory* factory_ = nullptr;
   std::unique_ptr<IHost> host_;
   Window* owner_ = nullptr;
@@ -299,6 +314,7 @@ class Window {
 
   std::vector<INotifyListener*> listeners_;
   std::vector<IMessageFilter*> filters_;
+  bool shownAnnounced_ = false;
   std::vector<Timer> timers_;
   std::mutex postedMutex_;
   std::deque<Posted> posted_;

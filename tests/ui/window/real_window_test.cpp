@@ -413,4 +413,78 @@ TEST_F(RealWindowTest, TheLanguageOfTheCommandLineAndOfTheComboBox) {
   ASSERT_TRUE(code) << "the program did not end after the finish page's close button";
 }
 
+#ifndef _WIN32
+// A private session bus for one test: the accessibility bus and its registry
+// start from it on demand (D-Bus activation), and end with it.
+class SessionBus {
+ public:
+  SessionBus() {
+    if (access("/usr/bin/dbus-daemon", X_OK) != 0) {
+      error_ = "/usr/bin/dbus-daemon is missing (package dbus-daemon)";
+      return;
+    }
+    child_.Start(L"/usr/bin/dbus-daemon --session --nofork --print-address=1");
+    // Its first line that names a bus is the address; warnings may come first.
+    std::string line;
+    char c = 0;
+    while (child_.ReadOutput(&c, 1) == 1) {
+      if (c != '\n') {
+        line.push_back(c);
+        continue;
+      }
+      if (line.rfind("unix:", 0) == 0) {
+        address_ = line;
+        break;
+      }
+      line.clear();
+    }
+    if (address_.empty()) error_ = "the session bus did not start";
+  }
+  ~SessionBus() {
+    if (child_.IsRunning()) RealWindow::EndProcess(child_.ProcessId());
+    try {
+      child_.WaitForExit();
+    } catch (const Utils::Exception&) {
+    }
+  }
+  const std::string& Address() const { return address_; }
+  const std::string& Error() const { return error_; }
+
+ private:
+  Utils::ChildProcess child_;
+  std::string address_;
+  std::string error_;
+};
+
+// A screen reader's client (AT-SPI through Debian's pyatspi, a real client
+// of the accessibility bus) reads the program's window and drives a custom
+// installation through it: names and roles, the folder field, the check
+// boxes, the progress, and the quit question read out as its dialog opens.
+TEST_F(RealWindowTest, AScreenReaderReadsAndDrivesTheProgramsOwnWindow) {
+  const std::wstring client = TestSupport::ProgramFolder() + kSep + L"screen_reader_client.py";
+  if (access("/usr/bin/python3", X_OK) != 0 || !Utils::FileExists(client)) {
+    GTEST_SKIP() << "no /usr/bin/python3 or client script";
+  }
+  SessionBus bus;
+  if (bus.Address().empty()) GTEST_SKIP() << "no session bus for the accessibility bus: " << bus.Error();
+  ScopedEnvironmentVariable address("DBUS_SESSION_BUS_ADDRESS", bus.Address());
+  ScopedEnvironmentVariable noOtherBus("AT_SPI_BUS_ADDRESS", std::string());
+
+  ProgramRun run;
+  run.Start(L"\"" + program_ + L"\"");
+  const std::wstring folder = temp_.File(L"Read Aloud") + kSep + L"Talvorin";
+  Utils::ChildProcess reader;
+  reader.Start(L"/usr/bin/python3 \"" + client + L"\" " + std::to_wstring(run.ProcessId()) + L" \"" + folder + L"\"");
+  std::string said;
+  char buffer[512];
+  for (std::size_t n; (n = reader.ReadOutput(buffer, sizeof buffer)) > 0;) said.append(buffer, n);
+  EXPECT_EQ(reader.WaitForExit(), 0u) << said;
+  EXPECT_NE(said.find("ok   the dialog is announced with its message"), std::string::npos) << said;
+  EXPECT_NE(said.find("ok   the finished page shows 'Start now'"), std::string::npos) << said;
+  EXPECT_EQ(said.find("FAIL"), std::string::npos) << said;
+  std::error_code ignored;
+  EXPECT_FALSE(std::filesystem::is_empty(std::filesystem::path(folder), ignored)) << "installed where the reader typed";
+}
+#endif
+
 }  // namespace
