@@ -63,7 +63,6 @@
 
 #include "bench_files.h"
 #include "support/digest.h"
-#include "support/digest.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
