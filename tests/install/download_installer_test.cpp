@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "install/file_operations.h"
 #include "install/install_recorder.h"
 #include "install/installation_records.h"
