@@ -18,7 +18,7 @@
 
 #include <curl/curl.h>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "download/downloader.h"
 #include "support/text.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "analytics/tracker_impl.h"
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 
 namespace zorvan::analytics {
 

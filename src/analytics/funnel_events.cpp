@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "analytics/zv_exception.h"
 #include "support/text.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 
 namespace Installer {
 

@@ -14,7 +14,7 @@
 #include "app/console_platform.h"
 #include "app/crash_reporter.h"
 #include "app/dll_hardening.h"
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "app/single_instance.h"
 #include "app/unattended_install.h"
 #include "install/installation_records.h"

@@ -10,7 +10,7 @@
 
 #include "analytics/funnel_events.h"
 #include "app/console_platform.h"
-#include "app/language.h"
+#include "ui/language.h"
 #include "download/download_failure.h"
 #include "download/downloader.h"
 #include "download/package_digest.h"

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "app/installer_settings.h"
-#include "app/language.h"
+#include "support/installer_settings.h"
+#include "ui/language.h"
 #include "app/progress_line.h"
 #include "download/offline_package.h"
 #include "install/download_installer.h"

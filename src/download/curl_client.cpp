@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "analytics/funnel_events.h"
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "download/background_md5.h"
 #include "download/package_digest.h"
 #include "download/downloader.h"

@@ -5,7 +5,7 @@
 #include <thread>
 #include <utility>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "download/package_digest.h"
 #include "download/partial_download.h"
 #include "support/debug_log.h"

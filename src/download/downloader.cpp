@@ -3,7 +3,7 @@
 #include "download/curl_downloader.h"
 #include "download/mt_curl_downloader.h"
 #include "download/win_downloader.h"
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "support/text.h"
 
 std::unique_ptr<CDownloader> CreateDownloader(std::int32_t downloadType, NotifyCallback callback,

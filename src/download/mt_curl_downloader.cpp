@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "download/background_md5.h"
 #include "download/curl_client.h"
 #include "download/download_failure.h"

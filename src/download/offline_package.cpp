@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "support/curl_proxy.h"
 #include "support/debug_log.h"
 #include "support/digest.h"

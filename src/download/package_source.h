@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "download/downloader.h"
 
 // The offline package to use, "" for none: `-package=` when given, else the

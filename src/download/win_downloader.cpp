@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "download/package_digest.h"
 #include "support/debug_log.h"
 #include "support/text.h"

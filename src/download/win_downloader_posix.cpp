@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "download/download_failure.h"
 #include "download/win_downloader.h"
 #include "support/curl_proxy.h"

@@ -5,7 +5,7 @@
 #include <thread>
 #include <utility>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "download/download_failure.h"
 #include "download/package_source.h"
 #include "install/file_operations.h"

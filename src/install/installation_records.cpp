@@ -3,7 +3,7 @@
 #include <ctime>
 #include <cwchar>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "install/install_folder.h"
 #include "install/profile_writer.h"
 #include "support/debug_log.h"

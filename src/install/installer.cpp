@@ -4,7 +4,7 @@
 #include <atomic>
 #include <utility>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "install/console_protocol.h"
 #include "install/console_protocol_reader.h"
 #include "install/file_operations.h"

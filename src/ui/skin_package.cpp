@@ -28,4 +28,8 @@ std::optional<std::string_view> ReadSkinFile(const std::wstring& path) {
   return package->Find(path);
 }
 
+std::function<std::optional<std::string_view>(const std::wstring& path)> SkinPackageReader() {
+  return [](const std::wstring& path) { return ReadSkinFile(path); };
+}
+
 }  // namespace Ui

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,5 +43,8 @@ const SkinArchive* TheSkinPackage();
 // A file of the embedded package, or nullopt ("not found", also when there
 // is no package).
 std::optional<std::string_view> ReadSkinFile(const std::wstring& path);
+
+// The skin package of this program as a window's file reader.
+std::function<std::optional<std::string_view>(const std::wstring& path)> SkinPackageReader();
 
 }  // namespace Ui

@@ -16,7 +16,7 @@
 #include "analytics/funnel_events.h"
 #include "analytics/sdk/value_node.h"
 #include "analytics/system_facts.h"
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "package_server_fixture.h"
 #include "support/child_process.h"
 #include "support/process_info.h"

@@ -25,7 +25,7 @@
 
 #include "analytics/collector_fixture.h"
 #include "analytics/system_facts.h"
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "app/unattended_install.h"
 #include "install/file_operations.h"
 #include "install/install_recorder.h"

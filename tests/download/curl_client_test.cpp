@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "package_server_fixture.h"
 #include "support/debug_log.h"
 #include "support/digest.h"

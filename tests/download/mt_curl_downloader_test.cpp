@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "download/curl_client.h"
 #include "download/download_failure.h"
 #include "download/notification_recorder.h"

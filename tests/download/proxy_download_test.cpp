@@ -12,7 +12,7 @@
 #include "analytics/location_time.h"
 #include "analytics/sdk/batch_encoding.h"
 #include "analytics/sdk/http_post.h"
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "download/downloader.h"
 #include "download/notification_recorder.h"
 #include "package_server_fixture.h"

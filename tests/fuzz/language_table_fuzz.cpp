@@ -2,7 +2,7 @@
 // language loaded for the window.
 #include "fuzz/fuzz_targets.h"
 
-#include "app/language.h"
+#include "ui/language.h"
 
 namespace Fuzz {
 

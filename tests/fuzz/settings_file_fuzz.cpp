@@ -2,7 +2,7 @@
 // rules into the settings record.
 #include "fuzz/fuzz_targets.h"
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "support/profile_file.h"
 
 namespace Fuzz {

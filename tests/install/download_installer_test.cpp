@@ -10,8 +10,8 @@
 #include <mutex>
 #include <thread>
 
-#include "app/installer_settings.h"
 #include "download/download_failure.h"
+#include "support/installer_settings.h"
 #include "install/file_operations.h"
 #include "install/install_recorder.h"
 #include "install/installation_records.h"

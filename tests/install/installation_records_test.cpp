@@ -4,7 +4,7 @@
 
 #include <regex>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "install/profile_writer.h"
 #include "support/file_system.h"
 #include "support/process_info.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "install/install_recorder.h"
 #include "support/file_system.h"
 #include "support/process_info.h"

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "download/downloader.h"
 #include "download/notification_recorder.h"
 #include "package_server_fixture.h"

@@ -29,6 +29,7 @@
 namespace Ui {
 
 class Canvas;
+class Image;
 class Window;
 
 struct Point {
@@ -117,6 +118,9 @@ class IHost {
   // Centres over the owner window, or on the screen when there is none.
   virtual void Center() = 0;
   virtual void SetTitle(const std::wstring& title) = 0;
+  // The picture window lists and task switchers show for the window. A host
+  // whose system takes the icon from elsewhere (a program resource) ignores it.
+  virtual void SetIcon(const Image& icon) = 0;
   // The window's size in device pixels changed (its display's scale did);
   // the native window and its buffers follow, keeping the top-left corner.
   virtual void Resize(Size device) = 0;

@@ -1,5 +1,6 @@
 #include "ui/framework/image.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -82,6 +83,22 @@ Image::Image(int width, int height, std::vector<std::uint8_t> premultipliedRgba)
     height_ = 0;
     pixels_.clear();
   }
+}
+
+std::shared_ptr<Image> Image::Crop(const Rect& part) const {
+  const int left = std::max(part.left, 0);
+  const int top = std::max(part.top, 0);
+  const int right = std::min(part.right, width_);
+  const int bottom = std::min(part.bottom, height_);
+  if (right <= left || bottom <= top) return nullptr;
+  const std::size_t rowBytes = static_cast<std::size_t>(right - left) * 4;
+  std::vector<std::uint8_t> pixels;
+  pixels.reserve(rowBytes * static_cast<std::size_t>(bottom - top));
+  for (int y = top; y < bottom; ++y) {
+    const auto* row = pixels_.data() + (static_cast<std::size_t>(y) * width_ + left) * 4;
+    pixels.insert(pixels.end(), row, row + rowBytes);
+  }
+  return std::make_shared<Image>(right - left, bottom - top, std::move(pixels));
 }
 
 ImageCache::ImageCache(Reader reader) : reader_(std::move(reader)) {}

@@ -25,6 +25,9 @@ class Image {
   int Width() const { return width_; }
   int Height() const { return height_; }
   const std::uint8_t* Pixels() const { return pixels_.data(); }
+  // The part of the image inside `part` (clipped to the image); nullptr when
+  // nothing of it lies inside.
+  std::shared_ptr<Image> Crop(const Rect& part) const;
 
  private:
   int width_;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ui/framework/host.h"
+#include "ui/framework/image.h"
 #include "ui/framework/window.h"
 
 namespace Ui {
@@ -104,6 +105,8 @@ class OffscreenHost : public IHost {
   Size RoundCorner() const { return roundCorner_; }
   const ShadowSettings& Shadow() const { return shadow_; }
   const std::wstring& Title() const { return title_; }
+  // The size of the icon the window gave its host; empty without one.
+  Size IconSize() const { return iconSize_; }
   CursorKind Cursor() const { return cursor_; }
   // The rectangles presented since the last call.
   std::vector<Rect> TakePresented();
@@ -119,6 +122,7 @@ class OffscreenHost : public IHost {
   void Minimize() override { minimized_ = true; }
   void Center() override;
   void SetTitle(const std::wstring& title) override { title_ = title; }
+  void SetIcon(const Image& icon) override { iconSize_ = {icon.Width(), icon.Height()}; }
   void Resize(Size device) override { size_ = device; }
   Size DeviceSize() const { return size_; }
   void SetRoundCorner(Size ellipse) override { roundCorner_ = ellipse; }
@@ -153,6 +157,7 @@ class OffscreenHost : public IHost {
   Size roundCorner_;
   ShadowSettings shadow_;
   std::wstring title_;
+  Size iconSize_;
   CursorKind cursor_ = CursorKind::kArrow;
   std::vector<Rect> presented_;
 };

@@ -16,6 +16,7 @@
 #include "ui/framework/accessibility_bridge.h"
 #include "ui/framework/canvas.h"
 #include "ui/framework/display_scale.h"
+#include "ui/framework/image.h"
 #include "ui/framework/platform_host.h"
 #include "ui/framework/window.h"
 
@@ -208,6 +209,29 @@ class SdlHost final : public IHost {
 
   void SetTitle(const std::wstring& title) override {
     SDL_SetWindowTitle(sdl_, Utils::ToNarrow(title, Utils::kCodePageUtf8).c_str());
+  }
+
+  // Window managers want straight alpha (_NET_WM_ICON); the image holds
+  // premultiplied pixels.
+  void SetIcon(const Image& icon) override {
+    if (icon.Width() <= 0 || icon.Height() <= 0) return;
+    std::vector<std::uint8_t> straight(icon.Pixels(), icon.Pixels() + static_cast<std::size_t>(icon.Width()) *
+                                                                           static_cast<std::size_t>(icon.Height()) * 4);
+    for (std::size_t i = 0; i + 3 < straight.size(); i += 4) {
+      const unsigned alpha = straight[i + 3];
+      if (alpha == 0 || alpha == 255) continue;
+      for (std::size_t c = 0; c < 3; ++c) {
+        straight[i + c] = static_cast<std::uint8_t>(std::min(255u, (straight[i + c] * 255u + alpha / 2) / alpha));
+      }
+    }
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(straight.data(), icon.Width(), icon.Height(), 32,
+                                                              icon.Width() * 4, SDL_PIXELFORMAT_RGBA32);
+    if (surface == nullptr) {
+      DEBUG_LOG(L"window icon: %s", Utils::ToWide(SDL_GetError(), Utils::kCodePageUtf8).c_str());
+      return;
+    }
+    SDL_SetWindowIcon(sdl_, surface);  // SDL copies the pixels
+    SDL_FreeSurface(surface);
   }
 
   // X11 without a compositor can neither cut corners smoothly nor blend a

@@ -2,7 +2,6 @@
 
 #include "support/debug_log.h"
 #include "ui/framework/builder.h"
-#include "ui/skin_package.h"
 
 namespace Ui {
 
@@ -55,10 +54,6 @@ bool SkinWindowBase::OnEscapeKey() {
   if (!escapeClicksClose_) return false;
   Control* close = FindControl(L"closebtn");
   return close != nullptr && close->Activate();
-}
-
-Window::FileReader SkinPackageReader() {
-  return [](const std::wstring& path) { return ReadSkinFile(path); };
 }
 
 }  // namespace Ui

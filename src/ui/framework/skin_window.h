@@ -16,7 +16,7 @@ namespace Ui {
 
 class SkinWindowBase : public Window, public INotifyListener {
  public:
-  // `layoutFile` is found in the package by `reader` (normally ReadSkinFile).
+  // `layoutFile` is found in the package by `reader` (normally the program's skin package).
   SkinWindowBase(std::wstring layoutFile, FileReader reader);
   // Reads and builds the layout, then makes the host and shows the window.
   // A missing or damaged layout gives a window without controls (logged),
@@ -46,7 +46,5 @@ class SkinWindowBase : public Window, public INotifyListener {
   std::wstring buildError_;
 };
 
-// The skin package of this program as a window's file reader.
-Window::FileReader SkinPackageReader();
 
 }  // namespace Ui

@@ -89,6 +89,9 @@ class Win32Host final : public IHost {
   void Minimize() override { ShowWindow(hwnd_, SW_MINIMIZE); }
   void Center() override;
   void SetTitle(const std::wstring& title) override { SetWindowTextW(hwnd_, title.c_str()); }
+  // Windows shows the program's icon resource (the window class's icon), made
+  // from the same logo at build time, in every size the shell asks for.
+  void SetIcon(const Image& icon) override { (void)icon; }
   void SetRoundCorner(Size ellipse) override;
   void SetShadow(const ShadowSettings& shadow) override;
   void SetCapture(bool capture) override {

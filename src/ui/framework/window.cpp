@@ -222,6 +222,7 @@ bool Window::Create(IHostFactory& factory, Window* owner) {
     return false;
   }
   if (!title_.empty()) host_->SetTitle(title_);
+  if (icon_ != nullptr) host_->SetIcon(*icon_);
   ApplyFrameToHost();
   EnsureLayout();
   Invalidate({0, 0, size.cx, size.cy});
@@ -298,6 +299,11 @@ void Window::CenterWindow() {
 void Window::SetTitle(std::wstring title) {
   title_ = std::move(title);
   if (host_ != nullptr) host_->SetTitle(title_);
+}
+
+void Window::SetIcon(std::shared_ptr<Image> icon) {
+  icon_ = std::move(icon);
+  if (host_ != nullptr && icon_ != nullptr) host_->SetIcon(*icon_);
 }
 
 // ---- notifications and messages -------------------------------------------------------------

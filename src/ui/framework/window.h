@@ -144,6 +144,8 @@ class Window {
   // The native window's name (taskbar, window lists).
   void SetTitle(std::wstring title);
   const std::wstring& Title() const { return title_; }
+  // The native window's icon; kept until the host exists.
+  void SetIcon(std::shared_ptr<Image> icon);
 
   // ---- texts by number ------------------------------------------------------------
   // Where numbered texts come from; a skinned window translates its layout
@@ -308,6 +310,7 @@ class Window {
   bool closed_ = false;
   int closeCode_ = 0;
   std::wstring title_;
+  std::shared_ptr<Image> icon_;
   bool enabled_ = true;
   bool reducedMotion_ = false;
   double scale_ = 0;  // 0: not chosen yet

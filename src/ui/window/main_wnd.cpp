@@ -5,7 +5,7 @@
 #endif
 
 #include "analytics/funnel_events.h"
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "install/install_folder.h"
 #include "support/debug_log.h"
 #include "support/file_system.h"
@@ -27,6 +27,7 @@ namespace Installer {
 namespace {
 
 constexpr wchar_t kMainLayout[] = L"MainWnd.xml";
+constexpr wchar_t kLogoImage[] = L"res\\mainWnd\\logo.png";
 constexpr std::uint32_t kProductWaitPollMs = 300;
 
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
@@ -111,6 +112,11 @@ void CMainWnd::OnInitialize() {
     }
   }
   SetTitle(name);
+  // The logo's mark is the square at its left end, as in the program's icon
+  // resource on Windows.
+  if (auto logo = GetImage(kLogoImage); logo != nullptr) {
+    SetIcon(logo->Crop({0, 0, logo->Height(), logo->Height()}));
+  }
 
   installer_ = std::make_unique<CDownloadInstaller>(
       [this](std::int32_t code, double value, const wchar_t* text) { PostNotification(code, value, text); });

@@ -10,11 +10,12 @@
 #include <string>
 #include <thread>
 
-#include "app/language.h"
+#include "ui/language.h"
 #include "install/download_installer.h"
 #include "install/installation_records.h"
 #include "ui/window/folder_browser.h"
 #include "ui/install_progress.h"
+#include "ui/skin_package.h"
 #include "ui/window/skin_frame.h"
 
 namespace Ui {

@@ -15,7 +15,7 @@
 #include "ui/window/main_wnd.h"
 #include "ui/window/message_box.h"
 #include "ui/window/shell_open.h"
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 
 namespace Installer {
 namespace {

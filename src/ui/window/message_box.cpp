@@ -1,6 +1,6 @@
 #include "ui/window/message_box.h"
 
-#include "app/interface_text.h"
+#include "ui/interface_text.h"
 #include "support/debug_log.h"
 
 namespace Installer {

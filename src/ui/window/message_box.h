@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "ui/skin_package.h"
 #include "ui/window/skin_frame.h"
 
 namespace Installer {

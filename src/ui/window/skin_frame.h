@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "ui/framework/skin_window.h"
+#include "ui/skin_package.h"
 
 namespace Installer {
 

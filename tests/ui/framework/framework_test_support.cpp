@@ -5,6 +5,7 @@
 #include "ui/framework/attribute_values.h"
 #include "ui/framework/container.h"
 #include "ui/framework/progress.h"
+#include "ui/skin_package.h"
 
 namespace FrameworkTest {
 

@@ -5,7 +5,7 @@
 // for a person.)
 #ifndef _WIN32
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "ui/window/folder_browser.h"
 
 #include <gtest/gtest.h>

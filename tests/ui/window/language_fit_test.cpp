@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/installer_settings.h"
-#include "app/language.h"
+#include "support/installer_settings.h"
+#include "ui/language.h"
 #include "support/text.h"
 #include "test_support.h"
 #include "ui/framework/combo.h"

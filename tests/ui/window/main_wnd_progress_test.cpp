@@ -8,10 +8,11 @@
 #include "test_support.h"
 #include "ui/framework/offscreen_host.h"
 #include "ui/framework/progress.h"
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "ui/window/main_wnd.h"
 #include "ui/window/sequence_controls.h"
 #include "ui/window/window_driver.h"
+#include "ui/skin_package.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 #include "analytics/analytics_init.h"
 #include "analytics/collector_fixture.h"
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "install/install_recorder.h"
 #include "install/installation_records.h"
 #include "package_server_fixture.h"

@@ -3,12 +3,13 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "ui/framework/canvas.h"
 #include "ui/framework/container.h"
 #include "ui/framework/offscreen_host.h"
 #include "ui/framework/progress.h"
 #include "ui/window/main_wnd.h"
+#include "ui/skin_package.h"
 
 namespace RealWindow {
 

@@ -40,6 +40,9 @@ class Screen {
   // Where the client area of the shown top-level window of process
   // `processId` with that size is on the screen; nothing while it has none.
   virtual std::optional<Ui::Rect> WindowOf(std::uint32_t processId, Ui::Size size) = 0;
+  // The size of the largest icon that window (as WindowOf finds it) gives the
+  // window lists and task switchers; nothing without one.
+  virtual std::optional<Ui::Size> IconOf(std::uint32_t processId, Ui::Size size) = 0;
   // What the screen shows inside `r`; empty when it cannot be read.
   virtual Picture Capture(const Ui::Rect& r) = 0;
   // Moves the pointer there and presses and releases the left button.

@@ -27,23 +27,40 @@ class XScreen : public Screen {
   XScreen& operator=(const XScreen&) = delete;
 
   std::optional<Ui::Rect> WindowOf(std::uint32_t processId, Ui::Size size) override {
-    std::optional<Ui::Rect> found;
-    // Without a window manager the program's windows are children of the
-    // root; with one they sit inside its frames, so the whole tree is searched.
-    Walk(DefaultRootWindow(display_), [&](Window window) {
-      XWindowAttributes attributes;
-      if (XGetWindowAttributes(display_, window, &attributes) == 0) return false;
-      if (attributes.map_state != IsViewable || attributes.width != size.cx || attributes.height != size.cy)
-        return false;
-      if (ProcessOf(window) != processId) return false;
-      int x = 0, y = 0;
-      Window child = 0;
-      if (XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child) == 0)
-        return false;
-      found = Ui::Rect{x, y, x + size.cx, y + size.cy};
-      return true;
-    });
-    return found;
+    const std::optional<Window> window = FindWindow(processId, size);
+    if (!window) return std::nullopt;
+    int x = 0, y = 0;
+    Window child = 0;
+    if (XTranslateCoordinates(display_, *window, DefaultRootWindow(display_), 0, 0, &x, &y, &child) == 0)
+      return std::nullopt;
+    return Ui::Rect{x, y, x + size.cx, y + size.cy};
+  }
+
+  // _NET_WM_ICON holds images one after another, each as width, height and
+  // its pixels.
+  std::optional<Ui::Size> IconOf(std::uint32_t processId, Ui::Size size) override {
+    const std::optional<Window> window = FindWindow(processId, size);
+    if (!window) return std::nullopt;
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::optional<Ui::Size> largest;
+    if (XGetWindowProperty(display_, *window, XInternAtom(display_, "_NET_WM_ICON", False), 0, 1 << 20, False,
+                           XA_CARDINAL, &type, &format, &items, &after, &data) == Success &&
+        data != nullptr) {
+      const auto* values = reinterpret_cast<const unsigned long*>(data);
+      for (unsigned long at = 0; format == 32 && at + 2 <= items;) {
+        const unsigned long width = values[at];
+        const unsigned long height = values[at + 1];
+        if (width == 0 || height == 0 || width * height > items - at - 2) break;
+        if (!largest || static_cast<long>(width) > largest->cx)
+          largest = Ui::Size{static_cast<int>(width), static_cast<int>(height)};
+        at += 2 + width * height;
+      }
+      XFree(data);
+    }
+    return largest;
   }
 
   Picture Capture(const Ui::Rect& r) override {
@@ -100,6 +117,23 @@ class XScreen : public Screen {
     }
     if (key >= 'A' && key <= 'Z') return static_cast<KeySym>(XK_a + (key - 'A'));
     return NoSymbol;
+  }
+
+  // The shown window of that process with a client area of that size.
+  std::optional<Window> FindWindow(std::uint32_t processId, Ui::Size size) {
+    std::optional<Window> found;
+    // Without a window manager the program's windows are children of the
+    // root; with one they sit inside its frames, so the whole tree is searched.
+    Walk(DefaultRootWindow(display_), [&](Window window) {
+      XWindowAttributes attributes;
+      if (XGetWindowAttributes(display_, window, &attributes) == 0) return false;
+      if (attributes.map_state != IsViewable || attributes.width != size.cx || attributes.height != size.cy)
+        return false;
+      if (ProcessOf(window) != processId) return false;
+      found = window;
+      return true;
+    });
+    return found;
   }
 
   // Calls `visit` for every window below `window`, depth first, until it

@@ -10,12 +10,12 @@ namespace {
 
 class DesktopScreen : public Screen {
  public:
-  std::optional<Ui::Rect> WindowOf(std::uint32_t processId, Ui::Size size) override {
+  static HWND FindWindowOf(std::uint32_t processId, Ui::Size size) {
     struct Search {
       DWORD processId;
       Ui::Size size;
-      std::optional<Ui::Rect> found;
-    } search{processId, size, std::nullopt};
+      HWND found;
+    } search{processId, size, nullptr};
     EnumWindows(
         [](HWND hwnd, LPARAM data) -> BOOL {
           auto* s = reinterpret_cast<Search*>(data);
@@ -25,13 +25,36 @@ class DesktopScreen : public Screen {
           RECT client;
           if (!GetClientRect(hwnd, &client) || client.right != s->size.cx || client.bottom != s->size.cy)
             return TRUE;
-          POINT origin{0, 0};
-          if (!ClientToScreen(hwnd, &origin)) return TRUE;
-          s->found = Ui::Rect{origin.x, origin.y, origin.x + s->size.cx, origin.y + s->size.cy};
+          s->found = hwnd;
           return FALSE;
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+  }
+
+  std::optional<Ui::Rect> WindowOf(std::uint32_t processId, Ui::Size size) override {
+    const HWND hwnd = FindWindowOf(processId, size);
+    POINT origin{0, 0};
+    if (hwnd == nullptr || !ClientToScreen(hwnd, &origin)) return std::nullopt;
+    return Ui::Rect{origin.x, origin.y, origin.x + size.cx, origin.y + size.cy};
+  }
+
+  // The big icon the window was given, else its class's: what Alt+Tab and
+  // the taskbar show.
+  std::optional<Ui::Size> IconOf(std::uint32_t processId, Ui::Size size) override {
+    const HWND hwnd = FindWindowOf(processId, size);
+    if (hwnd == nullptr) return std::nullopt;
+    auto icon = reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0));
+    if (icon == nullptr) icon = reinterpret_cast<HICON>(GetClassLongPtrW(hwnd, GCLP_HICON));
+    ICONINFO info{};
+    if (icon == nullptr || !GetIconInfo(icon, &info)) return std::nullopt;
+    BITMAP bitmap{};
+    const bool measured = GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bitmap),
+                                     &bitmap) != 0;
+    if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+    if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
+    if (!measured) return std::nullopt;
+    return Ui::Size{bitmap.bmWidth, bitmap.bmHeight};
   }
 
   Picture Capture(const Ui::Rect& r) override {

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "analytics/collector_fixture.h"
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 #include "install/download_installer.h"
 #include "install/file_operations.h"
 #include "install/install_recorder.h"
@@ -234,6 +234,11 @@ TEST_F(RealWindowTest, OneClickInstallationThroughTheProgramsOwnWindow) {
   std::optional<Picture> shown = driver.WaitForPage(0, budget.Limit(20s));
   ASSERT_TRUE(shown) << driver.Error();
   KeepScreenshot(*shown, 0);
+  // Window lists and task switchers show the product's mark, a square.
+  const std::optional<Ui::Size> icon = screen_->IconOf(run.ProcessId(), reader_.WindowSize());
+  ASSERT_TRUE(icon) << "the window has no icon";
+  EXPECT_EQ(icon->cx, icon->cy);
+  EXPECT_GE(icon->cx, 32);
   ASSERT_TRUE(driver.ClickControl(L"customeBtn"));
   shown = driver.WaitForPage(1, budget.Limit(20s));
   ASSERT_TRUE(shown) << driver.Error();

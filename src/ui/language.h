@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/interface_text.h"
+#include "ui/interface_text.h"
 
 namespace Installer {
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/language.h"
+#include "ui/language.h"
 
 namespace Installer {
 

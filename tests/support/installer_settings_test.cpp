@@ -1,4 +1,4 @@
-#include "app/installer_settings.h"
+#include "support/installer_settings.h"
 
 #include <gtest/gtest.h>
 

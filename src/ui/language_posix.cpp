@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "app/language.h"
+#include "ui/language.h"
 
 namespace Installer {
 

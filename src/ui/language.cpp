@@ -1,4 +1,4 @@
-#include "app/language.h"
+#include "ui/language.h"
 
 #include <json/json.h>
 
