@@ -3,6 +3,15 @@
 // SDL's events turned into the core's input calls. One loop per thread serves
 // every window of the environment; it sleeps in SDL_WaitEventTimeout until the
 // next event or timer, and other threads wake it with a pushed user event.
+//
+// What this host implements:
+//   [x] clipboard (SDL's, UTF-8)
+//   [x] input method: composition shown in the field (SDL_TEXTEDITING)
+//   [x] display scale: Xft.dpi, GDK_SCALE or TALVORIN_SCALE, read at start
+//   [ ] display scale changes while running (one scale per run)
+//   [x] accessibility: AT-SPI through ATK and atk-bridge, pumped from the loop
+//   [x] window icon (SDL_SetWindowIcon)
+//   [ ] round corners and drop shadow (X11 without a compositor has neither)
 #include <SDL.h>
 
 #include <algorithm>
